@@ -1,0 +1,317 @@
+// FEN reading, text forms of squares and moves, the board dump and the consistency check.
+#include "board/fen.h"
+
+#include "board/attacks.h"
+#include "board/keys.h"
+#include "board/tables.h"
+
+#include <cstdio>
+#include <cstring>
+#include <glib.h>
+
+namespace orbelin {
+
+void square_to_text(int square, char* buffer) {
+    buffer[0] = char('a' + file_of(square));
+    buffer[1] = char('1' + rank_of(square));
+    buffer[2] = '\0';
+}
+
+int text_to_square(const char* text) {
+    if (text[0] < 'a' || text[0] > 'h') {
+        g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong char (%c)!\n", text[0]);
+        return -1;
+    }
+    if (text[1] < '1' || text[1] > '8') {
+        g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong char (%c)!\n", text[1]);
+        return -1;
+    }
+    return 8 * (text[1] - '1') + (text[0] - 'a');
+}
+
+int letter_to_piece(char letter) {
+    const char* found = letter > 'A' ? std::strchr(PIECE_LETTERS + 2, letter) : nullptr;
+    if (found == nullptr) {
+        g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong char (%c)!\n", letter);
+        return -1;
+    }
+    return int(found - PIECE_LETTERS);
+}
+
+void move_to_text(Move move, char* buffer) {
+    int type = move_type(move);
+    if (type == MOVE_NULL) {
+        std::strcpy(buffer, "null");
+        return;
+    }
+    square_to_text(move_from(move), buffer);
+    square_to_text(move_to(move), buffer + 2);
+    char suffix = type == MOVE_PROMO_KNIGHT   ? 'n'
+                  : type == MOVE_PROMO_BISHOP ? 'b'
+                  : type == MOVE_PROMO_ROOK   ? 'r'
+                  : type == MOVE_PROMO_QUEEN  ? 'q'
+                                              : '\0';
+    buffer[4]   = suffix;
+    buffer[5]   = '\0';
+}
+
+void move_print(Move move) {
+    char text[6];
+    move_to_text(move, text);
+    std::printf("%s ", text);
+    std::fflush(stdout);
+}
+
+void movelist_print(const MoveList& list) {
+    for (std::uint32_t i = 0; i < list.count; i++)
+        move_print(list.moves[i]);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+void bitboard_print(Bitboard b) {
+    char grid[8 * 9];
+    for (int row = 0; row < 8; row++) {
+        for (int f = 0; f < 8; f++)
+            grid[9 * row + f] = (b >> (8 * (7 - row) + f) & 1) ? '1' : '0';
+        grid[9 * row + 8] = row < 7 ? '\n' : '\0';
+    }
+    std::printf("%s\n\n", grid);
+    std::fflush(stdout);
+}
+
+static bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+static const char* skip_blanks(const char* p) {
+    while (*p == ' ' || *p == '\t')
+        p++;
+    return p;
+}
+static const char* skip_word(const char* p) {
+    while (*p != '\0' && !is_blank(*p))
+        p++;
+    return p;
+}
+
+static bool reject_fen(const char* why) {
+    g_log(nullptr, G_LOG_LEVEL_WARNING, "Illegal position (%s)!\n", why);
+    return false;
+}
+
+// Reads the piece placement onto a cleared position; answers false (reported) when it cannot.
+static bool read_placement(Position& pos, const char*& p) {
+    int row = 7, file = 0;
+    for (; *p != '\0' && !is_blank(*p); p++) {
+        char c = *p;
+        if (c >= '0' && c <= '9') {
+            file += c - '0';
+            if (file > 8) return reject_fen("placement runs past a rank");
+        } else if (c == '/') {
+            if (row == 0) return reject_fen("more than eight ranks");
+            row--;
+            file = 0;
+        } else {
+            int piece = letter_to_piece(c);
+            if (piece < 0) return false;
+            if (file >= 8) return reject_fen("placement runs past a rank");
+            position_put_piece(pos, piece, 8 * row + file);
+            file++;
+        }
+    }
+    if (row != 0) return reject_fen("fewer than eight ranks");
+    return true;
+}
+
+// Material that promotions can explain: at most 16 men and 8 pawns a side, and no more extra
+// pieces than missing pawns. Move lists rely on it.
+static bool material_possible(const Position& pos, int colour) {
+    const Bitboard* bb = pos.bitboards;
+    int pawns          = popcount(bb[WHITE_PAWN + colour]);
+    int knights        = popcount(bb[WHITE_KNIGHT + colour]);
+    int bishops        = popcount(bb[WHITE_BISHOP + colour]);
+    int rooks          = popcount(bb[WHITE_ROOK + colour]);
+    int queens         = popcount(bb[WHITE_QUEEN + colour]);
+    int extra          = (knights > 2 ? knights - 2 : 0) + (bishops > 2 ? bishops - 2 : 0) +
+                (rooks > 2 ? rooks - 2 : 0) + (queens > 1 ? queens - 1 : 0);
+    return popcount(bb[colour]) <= 16 && pawns <= 8 && extra <= 8 - pawns;
+}
+
+// The en-passant square a double push of the side not to move could have left.
+static bool ep_square_possible(const Position& pos, int ep) {
+    if (pos.side == WHITE)
+        return rank_of(ep) == 5 && pos.board[ep - 8] == BLACK_PAWN && pos.board[ep] == EMPTY &&
+               pos.board[ep + 8] == EMPTY;
+    return rank_of(ep) == 2 && pos.board[ep + 8] == WHITE_PAWN && pos.board[ep] == EMPTY &&
+           pos.board[ep - 8] == EMPTY;
+}
+
+bool position_set_fen(Position& pos, const char* text) {
+    // Castling right i: its FEN letter and the home squares of its king and rook.
+    static constexpr char CASTLE_LETTERS[] = "KQkq";
+    static constexpr struct {
+        int king_square, king, rook_square, rook;
+    } CASTLE_HOMES[4] = {{4, WHITE_KING, 7, WHITE_ROOK},
+                         {4, WHITE_KING, 0, WHITE_ROOK},
+                         {60, BLACK_KING, 63, BLACK_ROOK},
+                         {60, BLACK_KING, 56, BLACK_ROOK}};
+    // The new position is built aside so that a rejected FEN leaves the current one as it was.
+    Position* next = g_new(Position, 1);
+    position_clear(*next);
+    const char* p = skip_blanks(text);
+    bool ok       = read_placement(*next, p);
+
+    p = skip_blanks(p);
+    if (*p == 'b') next->side = BLACK;
+    p = skip_blanks(skip_word(p));
+    for (; *p != '\0' && !is_blank(*p); p++)
+        for (int i = 0; i < 4; i++)
+            if (*p == CASTLE_LETTERS[i]) next->castling |= 1 << i;
+    p      = skip_blanks(p);
+    int ep = 0;
+    if (ok && *p != '\0' && *p != '-' && !is_blank(*p)) {
+        ep = text_to_square(p);
+        ok = ep >= 0;
+    }
+
+    const Bitboard* bb = next->bitboards;
+    if (!ok) {
+    } else if (popcount(bb[WHITE_KING]) != 1 || popcount(bb[BLACK_KING]) != 1) {
+        ok = reject_fen("each side needs exactly one king");
+    } else if ((bb[WHITE_PAWN] | bb[BLACK_PAWN]) & (RANK_1 | RANK_8)) {
+        ok = reject_fen("pawn on the first or last rank");
+    } else if (!material_possible(*next, WHITE) || !material_possible(*next, BLACK)) {
+        ok = reject_fen("more pieces than a game can have");
+    } else if (square_attacked(*next, lsb(bb[WHITE_KING + (next->side ^ 1)]), next->side)) {
+        ok = reject_fen("the side not to move is in check");
+    }
+    if (ok) {
+        for (int i = 0; i < 4; i++)
+            if (next->board[CASTLE_HOMES[i].king_square] != CASTLE_HOMES[i].king ||
+                next->board[CASTLE_HOMES[i].rook_square] != CASTLE_HOMES[i].rook)
+                next->castling &= ~(1 << i);
+        if (ep > 0 && ep_square_possible(*next, ep)) next->ep_square = ep;
+        if (next->side == BLACK) next->key ^= zobrist_side;
+        for (int i = 0; i < 4; i++)
+            if (next->castling >> i & 1) next->key ^= zobrist_castle[i];
+        if (next->ep_square != 0) next->key ^= zobrist_ep[next->ep_square & 7];
+        next->in_check = in_check_test(*next);
+        pos            = *next;
+    }
+    g_free(next);
+    return ok;
+}
+
+void position_print(const Position& pos) {
+    char rows[] = "# # # # \n # # # #\n# # # # \n # # # #\n"
+                  "# # # # \n # # # #\n# # # # \n # # # #";
+    for (int s = 0; s < 64; s++)
+        if (pos.board[s] > 1) rows[9 * (7 - rank_of(s)) + file_of(s)] = PIECE_LETTERS[pos.board[s]];
+    std::printf("%s\n\n", rows);
+    std::printf(pos.side == WHITE ? "Player: White\n" : "Player: Black\n");
+    std::printf("Ply:%d\n", pos.ply);
+    std::printf("En passant:%d\n", pos.ep_square);
+    std::printf("Capture:%c\n", PIECE_LETTERS[pos.captured]);
+    std::printf("Castling:%d\n", pos.castling);
+    std::printf("Check:%d\n", pos.in_check);
+    std::printf("Static moves:%d\n", pos.static_moves);
+    std::printf("Repeat:%d\n", repetition_count(pos));
+    std::printf("Material:%d\n", pos.material[WHITE] - pos.material[BLACK]);
+    std::printf("Phase:%d\n", pos.phase);
+    std::printf("PVT(opening/endgame):%d/%d\n", pos.pst_opening, pos.pst_endgame);
+    std::printf("Key:%llu\n", static_cast<unsigned long long>(pos.key));
+    std::printf("History: ");
+    for (int i = 0; i < pos.ply; i++) {
+        char text[6];
+        move_to_text(pos.history[i].move, text);
+        std::printf("%s ", text);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// Each failed test prints the dump first, then ends the process with its message.
+#define VERIFY_FAIL(...)                                                                           \
+    do {                                                                                           \
+        position_print(pos);                                                                       \
+        g_log(nullptr, G_LOG_LEVEL_ERROR, __VA_ARGS__); /* message text kept as is */              \
+    } while (0)
+
+void position_verify(const Position& pos) {
+    const Bitboard* bb = pos.bitboards;
+    int sum            = 0;
+    for (int piece = WHITE_PAWN; piece <= BLACK_KING; piece++)
+        sum += (piece & 1 ? -1 : 1) * popcount(bb[piece]) * piece_value[piece];
+    if (sum != pos.material[WHITE] - pos.material[BLACK])
+        VERIFY_FAIL("1. Material value is wrong (%d) !!!\n", sum);
+
+    for (int s = 0; s < 64; s++) {
+        int p             = pos.board[s];
+        Bitboard b        = bit(s);
+        Bitboard l90      = bit(l90_map[s]);
+        Bitboard l45      = bit(l45_map[s]);
+        Bitboard r45      = bit(r45_map[s]);
+        const char* names = PIECE_LETTERS;
+        if (p != EMPTY) {
+            int colour = p & 1;
+            if (!(bb[colour] & b))
+                VERIFY_FAIL("6. Bitboard is wrong (piece=%c,square=%d) !\n", names[colour], s);
+            if (bb[colour ^ 1] & b)
+                VERIFY_FAIL("7. Bitboard is wrong (piece=%c,square=%d) !\n", names[colour], s);
+            if (!(bb[p] & b))
+                VERIFY_FAIL("8. Bitboard is wrong (piece=%c,square=%d) !\n", names[p], s);
+            if (!(bb[L90] & l90))
+                VERIFY_FAIL("9. Rotated bitboard L90 is wrong (piece=%c,square=%d) !\n", names[p],
+                            s);
+            if (!(bb[L45] & l45))
+                VERIFY_FAIL("10. Rotated bitboard L45 is wrong (piece=%c,square=%d) !\n", names[p],
+                            s);
+            if (!(bb[R45] & r45))
+                VERIFY_FAIL("11. Rotated bitboard R45 is wrong (piece=%c,square=%d) !\n", names[p],
+                            s);
+            for (int slot = WHITE_PAWN; slot <= BLACK_KING; slot++)
+                if (slot != p && (bb[slot] & b))
+                    VERIFY_FAIL("12. Bitboard is wrong (piece=%c,square=%d) !\n", names[slot], s);
+        } else {
+            for (int slot = 0; slot <= BLACK_KING; slot++) {
+                if (bb[slot] & b)
+                    VERIFY_FAIL("2. Bitboard is wrong (piece=%c,square=%d) !\n", names[slot], s);
+                if (bb[L90] & l90)
+                    VERIFY_FAIL("3. Rotated bitboard L90 is wrong (piece=%c,square=%d) !\n",
+                                names[slot], s);
+                if (bb[L45] & l45)
+                    VERIFY_FAIL("4. Rotated bitboard L45 is wrong (piece=%c,square=%d) !\n",
+                                names[slot], s);
+                if (bb[R45] & r45)
+                    VERIFY_FAIL("5. Rotated bitboard R45 is wrong (piece=%c,square=%d) !\n",
+                                names[slot], s);
+            }
+        }
+    }
+    if (bb[WHITE_KING] == 0) VERIFY_FAIL("13. Bitboard is wrong (without white king) !\n");
+    if (bb[BLACK_KING] == 0) VERIFY_FAIL("14. Bitboard is wrong (without black king) !\n");
+}
+
+int move_gain(const Position& pos, Move move) {
+    switch (move_type(move)) {
+    case MOVE_QUIET:
+    case MOVE_CASTLE:
+        return 0;
+    case MOVE_CAPTURE:
+        return piece_value[pos.board[move_to(move)]];
+    case MOVE_EN_PASSANT:
+        return 90;
+    case MOVE_PROMO_KNIGHT:
+        return 210;
+    case MOVE_PROMO_BISHOP:
+        return 235;
+    case MOVE_PROMO_ROOK:
+        return 410;
+    case MOVE_PROMO_QUEEN:
+        return 885;
+    default:
+        g_log(nullptr, G_LOG_LEVEL_ERROR,
+              "Wrong move type (move material)!\n"); // message text kept as is
+        return 0;
+    }
+}
+
+} // namespace orbelin

@@ -1,0 +1,115 @@
+// Start-up, the standard-input watch, the command table and teardown; main thread only.
+#include "uci/uci.h"
+
+#include "board/fen.h"
+#include "board/tables.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace orbelin {
+
+void uci_print_id() {
+    std::printf("id name %s\n", ENGINE_NAME);
+    std::printf("id author %s\n", ENGINE_AUTHOR);
+    std::printf("uciok\n");
+    std::fflush(stdout);
+}
+
+static void command_isready(const char*) {
+    std::printf("readyok\n");
+    std::fflush(stdout);
+}
+static void command_ucinewgame(const char*) {}
+static void command_quit(const char*) { uci_quit(); }
+static void command_uci(const char*) { uci_print_id(); }
+static void command_debug(const char*) { position_print(*current_position); }
+
+// Commands in the order they are tried; the first name equal to the line's first word,
+// ignoring ASCII case, runs with the rest of the line.
+static constexpr struct {
+    const char* name;
+    void (*run)(const char* args);
+} COMMANDS[] = {
+    {"ucinewgame", command_ucinewgame},
+    {"isready", command_isready},
+    {"quit", command_quit},
+    {"uci", command_uci},
+    {"debug", command_debug},
+};
+
+void uci_dispatch(const char* line) {
+    const char* word = line;
+    while (g_ascii_isspace(*word))
+        word++;
+    const char* end = word;
+    while (*end != '\0' && !g_ascii_isspace(*end))
+        end++;
+    std::size_t length = std::size_t(end - word);
+    if (length == 0) return; // a blank line carries no command
+    for (const auto& command : COMMANDS)
+        if (std::strlen(command.name) == length &&
+            g_ascii_strncasecmp(word, command.name, length) == 0) {
+            command.run(end);
+            return;
+        }
+    std::printf("Unknown uci command:%.*s\n", int(length), word);
+    std::fflush(stdout);
+}
+
+gboolean uci_on_input(GIOChannel* channel, GIOCondition, gpointer) {
+    gchar* line      = nullptr;
+    GIOStatus status = g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
+    if (line == nullptr) {
+        if (status == G_IO_STATUS_AGAIN) return TRUE;
+        // The interface closed our input (or reading failed): nothing more can come, so leave
+        // as "quit" would instead of waking up on a dead channel forever.
+        uci_quit();
+        return FALSE;
+    }
+    uci_dispatch(line);
+    g_free(line);
+    return TRUE;
+}
+
+void uci_quit() {
+    if (main_loop == nullptr) return;
+    g_io_channel_shutdown(uci_channel, TRUE, nullptr);
+    g_io_channel_unref(uci_channel);
+    uci_channel = nullptr;
+    g_main_loop_quit(main_loop);
+    g_main_loop_unref(main_loop);
+    main_loop = nullptr;
+    position_free(current_position);
+    current_position = nullptr;
+    g_rand_free(key_rng);
+    key_rng = nullptr;
+    g_timer_destroy(elapsed_timer);
+    elapsed_timer = nullptr;
+}
+
+void engine_startup() {
+    key_rng       = g_rand_new_with_seed(0);
+    elapsed_timer = g_timer_new();
+    main_loop     = g_main_loop_new(nullptr, FALSE);
+    init_tables(key_rng);
+    current_position = position_new();
+
+    uci_channel = g_io_channel_unix_new(0);
+    if (uci_channel == nullptr)
+        g_log(nullptr, G_LOG_LEVEL_ERROR,
+              "Cannot create new uci GIOChannel!\n"); // message text kept as is
+    // Lines are taken as bytes: a stray non-UTF-8 byte must not make the channel fail.
+    g_io_channel_set_encoding(uci_channel, nullptr, nullptr);
+    // Hang-up is watched too: a closed pipe reports only that, and must end the engine.
+    if (g_io_add_watch(uci_channel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), uci_on_input,
+                       nullptr) == 0)
+        g_log(nullptr, G_LOG_LEVEL_ERROR,
+              "Cannot add watch on GIOChannel!\n"); // message text kept as is
+
+    GMainLoop* loop = g_main_loop_ref(main_loop);
+    g_main_loop_run(loop);
+    g_main_loop_unref(loop);
+}
+
+} // namespace orbelin

@@ -1,0 +1,122 @@
+// Spawning and talking to the engine binary for the end-to-end tests.
+#include "engine_process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace orbelin {
+
+EngineProcess engine_start(const std::string& workdir) {
+    std::signal(SIGPIPE, SIG_IGN);
+    EngineProcess engine;
+    if (workdir.empty()) {
+        gchar* dir           = g_dir_make_tmp("orbelin-e2e-XXXXXX", nullptr);
+        engine.workdir       = dir ? dir : "/tmp";
+        engine.temporary_dir = dir != nullptr;
+        g_free(dir);
+    } else {
+        engine.workdir = workdir;
+    }
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return engine;
+    engine.pid = fork();
+    if (engine.pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+        if (chdir(engine.workdir.c_str()) != 0) _exit(126);
+        execl(ORBELIN_BIN, ORBELIN_BIN, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    engine.to_fd   = in[1];
+    engine.from_fd = out[0];
+    return engine;
+}
+
+void engine_write(EngineProcess& engine, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = write(engine.to_fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        done += std::size_t(n);
+    }
+}
+
+void engine_send(EngineProcess& engine, const std::string& text) {
+    engine_write(engine, text + "\n");
+}
+
+std::optional<std::string> engine_read_line(EngineProcess& engine, int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        std::size_t newline = engine.pending.find('\n');
+        if (newline != std::string::npos) {
+            std::string line = engine.pending.substr(0, newline);
+            engine.pending.erase(0, newline + 1);
+            return line;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) return std::nullopt;
+        pollfd pfd{engine.from_fd, POLLIN, 0};
+        int ready = poll(&pfd, 1, int(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return std::nullopt;
+        char buffer[4096];
+        ssize_t n = read(engine.from_fd, buffer, sizeof buffer);
+        if (n <= 0) return std::nullopt;
+        engine.pending.append(buffer, std::size_t(n));
+    }
+}
+
+std::optional<std::string> engine_expect(EngineProcess& engine, const std::string& prefix,
+                                         int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        auto line = engine_read_line(engine, int(left > 0 ? left : 0));
+        if (!line) return std::nullopt;
+        if (line->rfind(prefix, 0) == 0) return line;
+    }
+}
+
+void engine_close_input(EngineProcess& engine) {
+    if (engine.to_fd >= 0) close(engine.to_fd);
+    engine.to_fd = -1;
+}
+
+int engine_wait(EngineProcess& engine, int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    int status    = 0;
+    for (;;) {
+        pid_t done = waitpid(engine.pid, &status, WNOHANG);
+        if (done == engine.pid) break;
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(engine.pid, SIGKILL);
+            waitpid(engine.pid, &status, 0);
+            status = -1;
+            break;
+        }
+        g_usleep(5000);
+    }
+    engine_close_input(engine);
+    if (engine.from_fd >= 0) close(engine.from_fd);
+    engine.from_fd = -1;
+    if (engine.temporary_dir) g_rmdir(engine.workdir.c_str());
+    if (status == -1 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace orbelin

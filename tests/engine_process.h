@@ -1,0 +1,36 @@
+#pragma once
+// Drives the real engine binary over pipes: every read has a deadline, so a hang fails the test
+// instead of blocking it.
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+namespace orbelin {
+
+struct EngineProcess {
+    pid_t pid   = -1;
+    int to_fd   = -1; // engine's standard input
+    int from_fd = -1; // engine's standard output
+    std::string pending;
+    std::string workdir;
+    bool temporary_dir = false; // made by engine_start, removed by engine_wait
+};
+
+// Starts ORBELIN_BIN in workdir (a fresh temporary folder when empty).
+EngineProcess engine_start(const std::string& workdir = "");
+// Writes the text and a newline.
+void engine_send(EngineProcess& engine, const std::string& text);
+// Writes raw bytes.
+void engine_write(EngineProcess& engine, const std::string& bytes);
+// The next output line without its newline, or nothing when the deadline passes or output ends.
+std::optional<std::string> engine_read_line(EngineProcess& engine, int timeout_ms = 5000);
+// Reads lines until one starts with prefix; answers it, or nothing at the deadline.
+std::optional<std::string> engine_expect(EngineProcess& engine, const std::string& prefix,
+                                         int timeout_ms = 5000);
+// Closes the engine's standard input.
+void engine_close_input(EngineProcess& engine);
+// Waits for the engine to end: its exit status, or -1 when it did not end in time (it is
+// killed then) or died by a signal.
+int engine_wait(EngineProcess& engine, int timeout_ms = 5000);
+
+} // namespace orbelin
