@@ -31,11 +31,9 @@ static constexpr struct {
     const char* name;
     void (*run)(const char* args);
 } COMMANDS[] = {
-    {"ucinewgame", command_ucinewgame},
-    {"isready", command_isready},
-    {"quit", command_quit},
-    {"uci", command_uci},
-    {"debug", command_debug},
+    {"position", uci_position},   {"ucinewgame", command_ucinewgame},
+    {"isready", command_isready}, {"quit", command_quit},
+    {"uci", command_uci},         {"debug", command_debug},
 };
 
 void uci_dispatch(const char* line) {

@@ -27,5 +27,8 @@ void uci_dispatch(const char* line);
 void uci_quit();
 // The answer to "uci": identification, options, "uciok".
 void uci_print_id();
+// "position startpos|fen <fen> [moves ...]": sets the current position. A refused FEN or an
+// unplayable move is reported on standard error; the engine goes on.
+void uci_position(const char* args);
 
 } // namespace orbelin

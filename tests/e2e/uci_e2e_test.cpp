@@ -79,6 +79,41 @@ TEST(UciE2E, DebugPrintsTheStartPositionDump) {
     EXPECT_EQ(engine_wait(engine), 0);
 }
 
+// Reads one board dump and answers its line starting with the prefix.
+std::string read_dump(EngineProcess& engine, const std::string& prefix) {
+    std::string found;
+    for (;;) {
+        auto line = engine_read_line(engine);
+        if (!line) return "no dump";
+        if (line->rfind(prefix, 0) == 0) found = *line;
+        if (line->rfind("History:", 0) == 0) return found;
+    }
+}
+
+std::string dump_line(EngineProcess& engine, const std::string& prefix) {
+    engine_send(engine, "debug");
+    return read_dump(engine, prefix);
+}
+
+TEST(UciE2E, PositionCommandSurvivesBadInput) {
+    EngineProcess engine = engine_start();
+    engine_send(engine, "position startpos moves e2e4 e7e5");
+    EXPECT_EQ(dump_line(engine, "History:"), "History: e2e4 e7e5 ");
+    engine_send(engine, "position fen 4k3/8/8/8/8/8/8/4K2Z w - - 0 1 moves e1e2");
+    engine_send(engine, "position fen rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP w KQkq - 0 1");
+    engine_send(engine, "position fen " + std::string(3000, '8') + " w - - 0 1");
+    EXPECT_EQ(dump_line(engine, "History:"), "History: e2e4 e7e5 "); // unchanged
+    engine_send(engine, "position startpos moves e2e4 e7e5 e2e5 g1f3");
+    EXPECT_EQ(read_dump(engine, "Ply:"), "Ply:2"); // printed with the report of the bad move
+    EXPECT_EQ(dump_line(engine, "History:"), "History: e2e4 e7e5 ");
+    engine_send(engine, "position fen 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1 moves E2E4 e8d7");
+    EXPECT_EQ(dump_line(engine, "History:"), "History: e2e4 e8d7 ");
+    engine_send(engine, "isready");
+    EXPECT_EQ(engine_expect(engine, "readyok"), "readyok");
+    engine_send(engine, "quit");
+    EXPECT_EQ(engine_wait(engine), 0);
+}
+
 TEST(UciE2E, EndOfInputEndsTheEngineCleanly) {
     EngineProcess engine = engine_start();
     engine_send(engine, "isready");

@@ -1,0 +1,21 @@
+#pragma once
+// Pseudo-legal move generation with ordering keys. Legality is decided when a move is made.
+#include "board/position.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace orbelin {
+
+// Quiet-move ordering by [from][to]: cleared by the search driver before every search, raised
+// by the tree searches on quiet cut-offs, read by gen_quiets. Relaxed is enough: a lost or
+// stale update only changes move order, never correctness.
+inline std::atomic<std::int32_t> history_score[64][64];
+
+// Captures, promotions (capturing or not) and en-passant captures of the side to move, keyed
+// most valuable victim / least valuable attacker. Overwrites the moves; sorted, cursor = 0.
+void gen_captures(const Position& pos, MoveList& list);
+// Non-capturing, non-promoting moves and castling, keyed by history_score.
+void gen_quiets(const Position& pos, MoveList& list);
+
+} // namespace orbelin

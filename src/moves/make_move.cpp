@@ -1,0 +1,250 @@
+// make_move: pushes the undo record, applies the move by type, then tests legality and check.
+#include "board/attacks.h"
+#include "board/keys.h"
+#include "board/tables.h"
+#include "eval/pst.h"
+#include "moves/make.h"
+
+#include <array>
+#include <cassert>
+#include <glib.h>
+
+namespace orbelin {
+
+namespace {
+
+consteval std::array<int, 64> rights_mask(int e1, int h1, int a1, int e8, int h8, int a8) {
+    std::array<int, 64> m{};
+    m[4] = e1, m[7] = h1, m[0] = a1, m[60] = e8, m[63] = h8, m[56] = a8;
+    return m;
+}
+// Rights lost by a move of the side's own piece from a square, and by a capture landing there.
+constexpr std::array<int, 64> RIGHTS_BY_FROM = rights_mask(
+    CASTLE_WK | CASTLE_WQ, CASTLE_WK, CASTLE_WQ, CASTLE_BK | CASTLE_BQ, CASTLE_BK, CASTLE_BQ);
+constexpr std::array<int, 64> RIGHTS_BY_TO =
+    rights_mask(0, CASTLE_WK, CASTLE_WQ, 0, CASTLE_BK, CASTLE_BQ);
+constexpr int RIGHTS_OF[2] = {CASTLE_WK | CASTLE_WQ, CASTLE_BK | CASTLE_BQ};
+
+// Clears the held rights among `rights`, with their keys.
+inline void remove_rights(Position& pos, int rights) {
+    int lost = pos.castling & rights;
+    if (lost == 0) return;
+    pos.castling ^= lost;
+    for (int i = 0; i < 4; i++)
+        if (lost >> i & 1) pos.key ^= zobrist_castle[i];
+}
+
+// Moves piece p from f to s in its bitboards, key and piece-square sums (not the rotated
+// boards or the board array).
+inline void shift_piece(Position& pos, int p, int f, int s) {
+    Bitboard fs = bit(f) | bit(s);
+    pos.bitboards[p & 1] ^= fs;
+    pos.bitboards[p] ^= fs;
+    pos.key ^= zobrist_piece[p][f] ^ zobrist_piece[p][s];
+    pos.pst_opening += pst[p][s].opening - pst[p][f].opening;
+    pos.pst_endgame += pst[p][s].endgame - pst[p][f].endgame;
+}
+
+// Takes piece p off square s in its bitboards, key and piece-square sums.
+inline void lift_piece(Position& pos, int p, int s) {
+    pos.bitboards[p & 1] ^= bit(s);
+    pos.bitboards[p] ^= bit(s);
+    pos.key ^= zobrist_piece[p][s];
+    pos.pst_opening -= pst[p][s].opening;
+    pos.pst_endgame -= pst[p][s].endgame;
+}
+
+// Puts piece p on square s in its bitboards, key and piece-square sums.
+inline void drop_piece(Position& pos, int p, int s) {
+    pos.bitboards[p & 1] ^= bit(s);
+    pos.bitboards[p] ^= bit(s);
+    pos.key ^= zobrist_piece[p][s];
+    pos.pst_opening += pst[p][s].opening;
+    pos.pst_endgame += pst[p][s].endgame;
+}
+
+// Castling by its to-square: king and rook squares, and the squares that must not be attacked.
+struct CastleRow {
+    int king_from, king_to, rook_from, rook_to, pass;
+};
+constexpr CastleRow castle_row(int to) {
+    switch (to) {
+    case 6:
+        return {4, 6, 7, 5, 5};
+    case 2:
+        return {4, 2, 0, 3, 3};
+    case 62:
+        return {60, 62, 63, 61, 61};
+    default:
+        return {60, 58, 56, 59, 59};
+    }
+}
+
+// A pawn arriving on its seventh rank extends the search.
+inline bool pawn_to_seventh(int p, int s) {
+    return (p == WHITE_PAWN && s >= 48) || (p == BLACK_PAWN && s <= 15);
+}
+
+} // namespace
+
+int make_move(Position& pos, Move m) {
+    const int t = move_type(m), f = move_from(m), s = move_to(m);
+    const int us = pos.side;
+    assert(pos.ply < HISTORY_SIZE);
+
+    // 1. Push the undo record.
+    HistoryEntry& entry = pos.history[pos.ply];
+    state_save(pos, entry);
+    entry.move = m;
+
+    // 2. Clear the en-passant square; 3. reset the per-move fields.
+    if (pos.ep_square != 0) {
+        pos.key ^= zobrist_ep[pos.ep_square & 7];
+        pos.ep_square = 0;
+    }
+    pos.static_moves++;
+    pos.captured = EMPTY;
+    pos.extend   = 0;
+
+    // 4. Apply the move by type.
+    const int p = pos.board[f];
+    switch (t) {
+    case MOVE_QUIET:
+        shift_piece(pos, p, f, s);
+        rotated_toggle(pos, f);
+        rotated_toggle(pos, s);
+        pos.board[f] = EMPTY;
+        pos.board[s] = p;
+        if ((p & ~1) == WHITE_PAWN) {
+            pos.static_moves = 0;
+            if (s - f == 16 || f - s == 16) {
+                // The en-passant square is set only when an enemy pawn stands beside.
+                Bitboard beside = ((bit(s) >> 1) & ~FILE_H) | ((bit(s) << 1) & ~FILE_A);
+                if (beside & pos.bitboards[p ^ 1]) {
+                    pos.ep_square = (f + s) / 2;
+                    pos.key ^= zobrist_ep[s & 7];
+                }
+            }
+            if (pawn_to_seventh(p, s)) pos.extend = 1;
+        }
+        remove_rights(pos, RIGHTS_BY_FROM[f] & RIGHTS_OF[us]);
+        break;
+
+    case MOVE_CAPTURE: {
+        const int v = pos.board[s];
+        shift_piece(pos, p, f, s);
+        lift_piece(pos, v, s);
+        rotated_toggle(pos, f);
+        pos.board[f] = EMPTY;
+        pos.board[s] = p;
+        pos.material[v & 1] -= piece_value[v];
+        pos.phase -= phase_weight[v];
+        pos.static_moves = 0;
+        pos.captured     = v;
+        if (pawn_to_seventh(p, s)) pos.extend = 1;
+        remove_rights(pos,
+                      (RIGHTS_BY_FROM[f] & RIGHTS_OF[us]) | (RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]));
+        break;
+    }
+
+    case MOVE_EN_PASSANT: {
+        const int x = us == WHITE ? s - 8 : s + 8, victim = p ^ 1;
+        shift_piece(pos, p, f, s);
+        lift_piece(pos, victim, x);
+        rotated_toggle(pos, f);
+        rotated_toggle(pos, s);
+        rotated_toggle(pos, x);
+        pos.board[f] = EMPTY;
+        pos.board[s] = p;
+        pos.board[x] = EMPTY;
+        pos.material[us ^ 1] -= 90;
+        pos.static_moves = 0;
+        break;
+    }
+
+    case MOVE_CASTLE: {
+        const CastleRow row = castle_row(s);
+        const int them      = us ^ 1;
+        if (square_attacked(pos, row.king_from, them) || square_attacked(pos, row.pass, them) ||
+            square_attacked(pos, row.king_to, them)) {
+            state_restore(pos, entry);
+            return 0;
+        }
+        remove_rights(pos, RIGHTS_OF[us]);
+        const int king = WHITE_KING + us, rook = WHITE_ROOK + us;
+        shift_piece(pos, king, row.king_from, row.king_to);
+        shift_piece(pos, rook, row.rook_from, row.rook_to);
+        rotated_toggle(pos, row.king_from);
+        rotated_toggle(pos, row.king_to);
+        rotated_toggle(pos, row.rook_from);
+        rotated_toggle(pos, row.rook_to);
+        pos.board[row.king_from] = EMPTY;
+        pos.board[row.rook_from] = EMPTY;
+        pos.board[row.king_to]   = king;
+        pos.board[row.rook_to]   = rook;
+        pos.static_moves         = 0;
+        // 5. Hand over the move; the castling test already covered the king's safety.
+        pos.side ^= 1;
+        pos.key ^= zobrist_side;
+        pos.ply++;
+        pos.in_check = in_check_test(pos);
+        if (pos.in_check) pos.extend = 1;
+        return 1;
+    }
+
+    case MOVE_PROMO_KNIGHT:
+    case MOVE_PROMO_BISHOP:
+    case MOVE_PROMO_ROOK:
+    case MOVE_PROMO_QUEEN: {
+        const int pawn = WHITE_PAWN + us, q = (t - 1) + us, v = pos.board[s];
+        lift_piece(pos, pawn, f);
+        drop_piece(pos, q, s);
+        rotated_toggle(pos, f);
+        rotated_toggle(pos, s);
+        pos.board[f] = EMPTY;
+        pos.board[s] = q;
+        pos.material[us] += piece_value[q] - 90;
+        pos.static_moves = 0;
+        pos.phase += phase_weight[q];
+        if (v != EMPTY) {
+            remove_rights(pos, RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]);
+            lift_piece(pos, v, s);
+            rotated_toggle(pos, s); // the square stays occupied
+            pos.captured = v;
+            pos.material[v & 1] -= piece_value[v];
+            pos.phase -= phase_weight[v];
+            pos.extend = 1;
+        }
+        break;
+    }
+
+    case MOVE_NULL:
+        pos.key ^= zobrist_side;
+        pos.side ^= 1;
+        pos.ply++;
+        pos.static_moves = 0;
+        return 1;
+
+    default:
+        g_log(nullptr, G_LOG_LEVEL_ERROR, "Wrong move type!\n"); // message text kept as is
+        return 0;
+    }
+
+    // 5. Hand over the move.
+    pos.side ^= 1;
+    pos.key ^= zobrist_side;
+    pos.ply++;
+
+    // 6. Legality: the mover's king must not be attacked now.
+    if (square_attacked(pos, lsb(pos.bitboards[WHITE_KING + us]), us ^ 1)) {
+        unmake_move(pos);
+        return 0;
+    }
+
+    // 7. Check and extension.
+    pos.in_check = in_check_test(pos);
+    if (pos.in_check) pos.extend = 1;
+    return 1;
+}
+
+} // namespace orbelin

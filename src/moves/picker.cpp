@@ -1,0 +1,123 @@
+// The bubble-pass picker shared by both walks, legal_moves and apply_move_text.
+#include "moves/picker.h"
+
+#include "board/fen.h"
+#include "moves/generate.h"
+#include "moves/make.h"
+
+#include <cstdio>
+#include <cstring>
+#include <glib.h>
+
+namespace orbelin {
+
+// Hands out the next legal move of the current list, made, or 0 when the list is exhausted.
+// One bubble pass (from the end down to the cursor) brings the largest remaining key to the
+// cursor; entries below `sorted` are known to be in order and need no pass.
+static Move pick(Position& pos, MoveList& list) {
+    while (list.cursor < list.count) {
+        if (list.cursor >= list.sorted) {
+            list.sorted = list.count;
+            for (std::uint32_t i = list.count - 1; i > list.cursor; i--)
+                if (list.keys[i - 1] < list.keys[i]) {
+                    std::swap(list.keys[i - 1], list.keys[i]);
+                    std::swap(list.moves[i - 1], list.moves[i]);
+                    list.sorted = i;
+                }
+        }
+        Move m = list.moves[list.cursor++];
+        if (make_move(pos, m)) return m;
+    }
+    return 0;
+}
+
+Move next_capture(Position& pos, MoveList& list) {
+    if (list.stage == 0) {
+        gen_captures(pos, list);
+        list.stage = 2;
+    }
+    return pick(pos, list);
+}
+
+Move next_move(Position& pos, MoveList& list) {
+    if (list.stage == 0) {
+        gen_captures(pos, list);
+        list.stage = 2;
+    }
+    Move m = pick(pos, list);
+    if (m != 0 || list.stage == 1) return m;
+    gen_quiets(pos, list);
+    list.stage = 1;
+    return pick(pos, list);
+}
+
+void legal_moves(Position& pos, RootMoveList& list) {
+    MoveList walk;
+    walk.stage      = 0;
+    std::uint32_t n = 0;
+    while (Move m = next_move(pos, walk)) {
+        list.moves[n]      = RootMove{};
+        list.moves[n].move = m;
+        n++;
+        unmake_move(pos);
+    }
+    list.count = n;
+}
+
+void rootlist_print(const RootMoveList& list) {
+    for (std::uint32_t i = 0; i < list.count; i++)
+        move_print(list.moves[i].move);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+// Keeps room on the history stack for a search after the game: when the game has used most of
+// it, the entries older than the last irreversible move (which nothing reads any more) are
+// dropped. Answers false when even that leaves no room.
+static bool make_room(Position& pos) {
+    if (pos.ply < HISTORY_SIZE - MAX_PLY) return true;
+    int keep = pos.static_moves;
+    if (keep >= HISTORY_SIZE - MAX_PLY) return false;
+    std::memmove(pos.history, pos.history + (pos.ply - keep),
+                 sizeof(HistoryEntry) * std::size_t(keep));
+    pos.ply = keep;
+    return true;
+}
+
+int apply_move_text(Position& pos, const char* text) {
+    int played         = 0;
+    RootMoveList* list = g_new(RootMoveList, 1);
+    for (const char* p = text;;) {
+        while (*p == ' ' || *p == '\t')
+            p++;
+        const char* end = p;
+        while (*end != '\0' && !g_ascii_isspace(*end))
+            end++;
+        std::size_t length = std::size_t(end - p);
+        if (length == 0) break; // end of the text or of the line
+        legal_moves(pos, *list);
+        Move found = 0;
+        for (std::uint32_t i = 0; i < list->count && found == 0; i++) {
+            char move_text[6];
+            move_to_text(list->moves[i].move, move_text);
+            if (std::strlen(move_text) == length && g_ascii_strncasecmp(p, move_text, length) == 0)
+                found = list->moves[i].move;
+        }
+        if (found == 0) {
+            position_print(pos);
+            g_log(nullptr, G_LOG_LEVEL_WARNING, "Can not make move (%.*s)!\n", int(length), p);
+            break;
+        }
+        if (!make_room(pos) || !make_move(pos, found)) {
+            position_print(pos);
+            g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong move:%.*s\n", int(length), p);
+            break;
+        }
+        played++;
+        p = end;
+    }
+    g_free(list);
+    return played;
+}
+
+} // namespace orbelin

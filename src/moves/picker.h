@@ -1,0 +1,42 @@
+#pragma once
+// Lazy move pickers over captures then quiet moves, the legal move list of a position and the
+// reader of coordinate move text.
+#include "board/position.h"
+
+#include <cstdint>
+
+namespace orbelin {
+
+// One root move and what the search last learned of it (all 0 from legal_moves).
+struct RootMove {
+    Move move;
+    std::int32_t score;  // from the root side's view
+    std::uint32_t depth; // iteration depth at which score was found
+    std::uint32_t seldepth;
+    std::uint32_t nps;
+    std::uint32_t time_ms;
+    std::uint64_t nodes;
+    std::uint32_t spare;
+    Move pv[14]; // the moves after `move`, ending with 0
+};
+
+struct RootMoveList {
+    std::uint32_t count;
+    RootMove moves[MOVELIST_SIZE];
+};
+
+// The next legal capture or promotion, already made on the position; 0 when none is left.
+// Every move returned must be unmade before the next call. A walk starts with stage 0.
+Move next_capture(Position& pos, MoveList& list);
+// The same over captures first, then quiet moves.
+Move next_move(Position& pos, MoveList& list);
+// Every legal move of the position in next_move order; the position is unchanged.
+void legal_moves(Position& pos, RootMoveList& list);
+// Prints the moves of the list followed by blanks, then a newline.
+void rootlist_print(const RootMoveList& list);
+// Plays blank-separated coordinate moves (any letter case) in turn. A move that cannot be
+// played is reported on standard error with the board dump on standard output; it and the rest
+// are ignored, the moves before it stay played. Answers the number of moves played.
+int apply_move_text(Position& pos, const char* text);
+
+} // namespace orbelin
