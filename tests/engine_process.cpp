@@ -38,6 +38,11 @@ EngineProcess engine_start(const std::string& workdir) {
     close(out[1]);
     engine.to_fd   = in[1];
     engine.from_fd = out[0];
+    engine_send(engine, "isready");
+    while (auto line = engine_read_line(engine, 10000)) {
+        if (*line == "readyok") break;
+        engine.startup_lines.push_back(*line);
+    }
     return engine;
 }
 

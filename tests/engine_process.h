@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace orbelin {
 
@@ -13,10 +14,12 @@ struct EngineProcess {
     int from_fd = -1; // engine's standard output
     std::string pending;
     std::string workdir;
-    bool temporary_dir = false; // made by engine_start, removed by engine_wait
+    bool temporary_dir = false;             // made by engine_start, removed by engine_wait
+    std::vector<std::string> startup_lines; // what the engine printed before its first "readyok"
 };
 
-// Starts ORBELIN_BIN in workdir (a fresh temporary folder when empty).
+// Starts ORBELIN_BIN in workdir (a fresh temporary folder when empty) and waits until it has
+// answered "isready", keeping what it printed at start-up (book and bitbase reports).
 EngineProcess engine_start(const std::string& workdir = "");
 // Writes the text and a newline.
 void engine_send(EngineProcess& engine, const std::string& text);

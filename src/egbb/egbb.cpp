@@ -1,11 +1,119 @@
-// Bitbase loading and probing. Until the plug-in loader lands no library is ever loaded.
+// Bitbase plug-in loading (main thread, no search running) and the probe wrapper (every
+// searching thread at once).
 #include "egbb/egbb.h"
+
+#include "uci/options.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <glib.h>
+#include <gmodule.h>
 
 namespace orbelin {
 
-void bitbases_load() {}
-void bitbases_unload() {}
-bool bitbases_available() { return false; }
-bool bitbase_probe(const Position&, int&) { return false; }
+using EgbbLoad  = int (*)(const char* path, int cache_size, int load_mode);
+using EgbbProbe = int (*)(int side, int white_king, int black_king, int piece1, int square1,
+                          int piece2, int square2, int piece3, int square3);
+
+// The open library, or none. Main thread only.
+static GModule* egbb_module = nullptr;
+// The library's probe entry, or none. Written by the main thread while no search runs, read by
+// every searching thread; those start after the write, so relaxed is enough.
+static std::atomic<EgbbProbe> egbb_probe{nullptr};
+
+void bitbases_unload() {
+    egbb_probe.store(nullptr, std::memory_order_relaxed);
+    if (egbb_module != nullptr) g_module_close(egbb_module);
+    egbb_module = nullptr;
+}
+
+// The module loader's text about its last failure.
+static const char* loader_error() {
+    const gchar* error = g_module_error();
+    return error != nullptr ? error : "unknown module error";
+}
+
+// Looks up an entry point of the open library: its address, or none after printing why in the
+// form of the loader's message for a missing library.
+static gpointer entry_point(const char* name, const char* module_path) {
+    gpointer address = nullptr;
+    if (!g_module_symbol(egbb_module, name, &address)) {
+        std::printf("info string %s (%s)\n", loader_error(), module_path);
+        return nullptr;
+    }
+    if (address == nullptr) std::printf("info string Symbol %s is NULL (%s)\n", name, module_path);
+    return address;
+}
+
+void bitbases_load() {
+    // 1. The module path; the default directory "./egbb/" gives "./egbb//egbbso.so", which the
+    // system reads as one slash.
+    char module_path[256];
+    int length = g_snprintf(module_path, sizeof module_path, "%s/egbbso.so", option_bitbases_path);
+    // 2. The old library goes first, whatever happens next.
+    bitbases_unload();
+    if (length < 0 || length >= int(sizeof module_path)) {
+        std::fprintf(stderr, "Bitbases Path is too long (%zu characters, at most %d)\n",
+                     std::strlen(option_bitbases_path), BITBASES_PATH_MAX);
+        return;
+    }
+    // 3, 4. A library that cannot be opened leaves the engine without bitbases.
+    egbb_module = g_module_open(module_path, G_MODULE_BIND_LAZY);
+    if (egbb_module == nullptr) {
+        std::printf("info string %s (%s)\n", loader_error(), module_path);
+        std::fflush(stdout);
+        return;
+    }
+    // 5, 6. So does a library without both entry points: it is closed again.
+    auto load = reinterpret_cast<EgbbLoad>(entry_point("load_egbb_5men", module_path));
+    auto probe =
+        load ? reinterpret_cast<EgbbProbe>(entry_point("probe_egbb_5men", module_path)) : nullptr;
+    if (probe == nullptr) {
+        std::fflush(stdout);
+        bitbases_unload();
+        return;
+    }
+    // 7, 8. The load entry's answer is not used: a library that found no files answers every
+    // probe with "unknown".
+    int cache_mb = std::clamp(option_bitbases_cache, 1, 256);
+    load(option_bitbases_path, cache_mb * 1048576, 2);
+    egbb_probe.store(probe, std::memory_order_relaxed);
+    std::printf("info string endgame bitbases loaded\n");
+    std::fflush(stdout);
+}
+
+bool bitbases_set_path(const char* path) {
+    std::size_t length = std::strlen(path);
+    if (length > std::size_t(BITBASES_PATH_MAX)) {
+        std::fprintf(stderr, "Bitbases Path is too long (%zu characters, at most %d)\n", length,
+                     BITBASES_PATH_MAX);
+        return false;
+    }
+    std::memcpy(option_bitbases_path, path, length + 1);
+    return true;
+}
+
+bool bitbases_available() { return egbb_probe.load(std::memory_order_relaxed) != nullptr; }
+
+bool bitbase_probe(const Position& pos, int& score) {
+    EgbbProbe probe = egbb_probe.load(std::memory_order_relaxed);
+    if (probe == nullptr) return false;
+    // Men other than the kings, in ascending square order; empty slots stay (0, 0).
+    int pieces[3] = {0, 0, 0}, squares[3] = {0, 0, 0};
+    int filled   = 0;
+    Bitboard men = occupancy(pos) & ~(pos.bitboards[WHITE_KING] | pos.bitboards[BLACK_KING]);
+    while (men != 0) {
+        if (filled == 3) return false; // more than five men: not the library's business
+        int square        = pop_lsb(men);
+        pieces[filled]    = egbb_piece[pos.board[square]];
+        squares[filled++] = square;
+    }
+    score = probe(pos.side, lsb(pos.bitboards[WHITE_KING]), lsb(pos.bitboards[BLACK_KING]),
+                  pieces[0], squares[0], pieces[1], squares[1], pieces[2], squares[2]);
+    if (score == EGBB_UNKNOWN) return false;
+    bbhits.store(bbhits.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    return true;
+}
 
 } // namespace orbelin

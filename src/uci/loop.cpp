@@ -3,6 +3,12 @@
 
 #include "board/fen.h"
 #include "board/tables.h"
+#include "book/book.h"
+#include "egbb/egbb.h"
+#include "eval/pawns.h"
+#include "search/search.h"
+#include "search/tt.h"
+#include "uci/options.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +18,7 @@ namespace orbelin {
 void uci_print_id() {
     std::printf("id name %s\n", ENGINE_NAME);
     std::printf("id author %s\n", ENGINE_AUTHOR);
+    options_print();
     std::printf("uciok\n");
     std::fflush(stdout);
 }
@@ -21,6 +28,11 @@ static void command_isready(const char*) {
     std::fflush(stdout);
 }
 static void command_ucinewgame(const char*) {}
+static void command_stop(const char*) {
+    pondering.store(0, std::memory_order_relaxed);
+    stop_search();
+}
+static void command_ponderhit(const char*) { pondering.store(0, std::memory_order_relaxed); }
 static void command_quit(const char*) { uci_quit(); }
 static void command_uci(const char*) { uci_print_id(); }
 static void command_debug(const char*) { position_print(*current_position); }
@@ -31,9 +43,16 @@ static constexpr struct {
     const char* name;
     void (*run)(const char* args);
 } COMMANDS[] = {
-    {"position", uci_position},   {"ucinewgame", command_ucinewgame},
-    {"isready", command_isready}, {"quit", command_quit},
-    {"uci", command_uci},         {"debug", command_debug},
+    {"stop", command_stop},
+    {"ponderhit", command_ponderhit},
+    {"go", uci_go},
+    {"position", uci_position},
+    {"setoption", uci_setoption},
+    {"ucinewgame", command_ucinewgame},
+    {"isready", command_isready},
+    {"quit", command_quit},
+    {"uci", command_uci},
+    {"debug", command_debug},
 };
 
 void uci_dispatch(const char* line) {
@@ -72,6 +91,8 @@ gboolean uci_on_input(GIOChannel* channel, GIOCondition, gpointer) {
 
 void uci_quit() {
     if (main_loop == nullptr) return;
+    // A running search ends before anything it reads is released.
+    search_finish();
     g_io_channel_shutdown(uci_channel, TRUE, nullptr);
     g_io_channel_unref(uci_channel);
     uci_channel = nullptr;
@@ -84,6 +105,11 @@ void uci_quit() {
     key_rng = nullptr;
     g_timer_destroy(elapsed_timer);
     elapsed_timer = nullptr;
+    options_free();
+    bookClose();
+    bitbases_unload();
+    tt_free();
+    pawn_hash_free();
 }
 
 void engine_startup() {
@@ -104,6 +130,11 @@ void engine_startup() {
                        nullptr) == 0)
         g_log(nullptr, G_LOG_LEVEL_ERROR,
               "Cannot add watch on GIOChannel!\n"); // message text kept as is
+    options_init();
+    tt_alloc();
+    pawn_hash_alloc();
+    bitbases_load();
+    bookOpen();
 
     GMainLoop* loop = g_main_loop_ref(main_loop);
     g_main_loop_run(loop);

@@ -3,6 +3,7 @@
 // Written by the main thread ("setoption", start-up) only while no search runs; read by the
 // search and worker threads, which are started after the write.
 #include <cstdint>
+#include <glib.h>
 
 namespace orbelin {
 
@@ -14,5 +15,32 @@ inline int option_own_book        = 1;  // answer from the opening book
 inline char option_book_file[256] = "./performance.bin";
 inline char option_bitbases_path[256] = "./egbb/";
 inline int option_bitbases_cache      = 16; // MB
+
+constexpr int OPTION_SPIN   = 0;
+constexpr int OPTION_STRING = 1;
+constexpr int OPTION_BUTTON = 2;
+constexpr int OPTION_CHECK  = 3;
+
+// One declared option. value points at the live variable: an int for spin and check, a text
+// buffer for string (max is then its longest accepted value), nothing for a button.
+struct Option {
+    int default_value;
+    char default_text[256];
+    int min;
+    int max;
+    char name[256];
+    void* value;
+    int type;
+};
+
+// The options in declaration order; built by options_init, released by options_free.
+inline GList* option_list = nullptr;
+
+void options_init();
+void options_free();
+// The "option name ..." declaration lines, defaults as recorded when the list was built.
+void options_print();
+// "setoption name <name words> [value <word>]": stores, reports and applies the change.
+void uci_setoption(const char* args);
 
 } // namespace orbelin

@@ -30,5 +30,7 @@ void uci_print_id();
 // "position startpos|fen <fen> [moves ...]": sets the current position. A refused FEN or an
 // unplayable move is reported on standard error; the engine goes on.
 void uci_position(const char* args);
+// "go [depth N] [movetime N] [nodes N] [infinite] [wtime N] ... [ponder]": starts a search.
+void uci_go(const char* args);
 
 } // namespace orbelin

@@ -1,0 +1,87 @@
+#pragma once
+// The search: driver, tree search, quiescence, time control. Flags and counters are shared by
+// the main thread, the search thread and worker threads as relaxed atomics.
+#include "board/position.h"
+#include "moves/picker.h"
+
+#include <atomic>
+#include <cstdint>
+#include <glib.h>
+
+namespace orbelin {
+
+constexpr int MATE = 30000; // a side mated at ply p scores p - MATE
+// The deepest iteration "go depth" may ask for; extensions stay within MAX_PLY.
+constexpr std::uint32_t MAX_DEPTH = 64;
+
+// Raised by the main thread ("stop", the timer, "go", "quit") and polled by every node of every
+// searching thread; honoured only while pondering is 0. Relaxed is enough: a node that still
+// sees the old value stops at its next test.
+inline std::atomic<int> stop_flag{0};
+// 1 while the running search is a ponder search; set by "go ponder", cleared by "ponderhit",
+// "stop", a new "go" and "quit" (main thread); polled by the searchers.
+inline std::atomic<int> pondering{0};
+// Raised by the coordinating search thread to call worker threads off; polled by every node.
+inline std::atomic<int> abort_flag{0};
+// Counters of the current search, reset by think; lost updates between threads are tolerated,
+// so they are bumped with a relaxed load and store instead of a locked add.
+inline std::atomic<std::uint64_t> nodes{0};
+inline std::atomic<std::uint32_t> seldepth{0};
+
+inline void count_node() {
+    nodes.store(nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+// True when the node must return at once.
+inline bool search_stopped() {
+    return (stop_flag.load(std::memory_order_relaxed) &&
+            !pondering.load(std::memory_order_relaxed)) ||
+           abort_flag.load(std::memory_order_relaxed);
+}
+
+// The limits of one "go"; times in milliseconds.
+struct SearchLimits {
+    std::uint32_t depth;
+    std::uint64_t nodes;
+    std::uint32_t movestogo;
+    std::uint32_t wtime;
+    std::uint32_t winc;
+    std::uint32_t btime;
+    std::uint32_t binc;
+    std::uint32_t movetime;
+    std::uint32_t infinite;
+    std::uint32_t mate;
+};
+
+// Fixed by start_search on the main thread before the search thread starts.
+inline std::uint32_t budget_ms   = 0;
+inline std::uint32_t depth_limit = 1;
+inline std::uint64_t node_limit  = ~std::uint64_t(0);
+// The running (or finished, not yet waited for) search thread; main thread only.
+inline GThread* search_thread = nullptr;
+
+// One search of the position (which the caller's thread owns): trivial cases, book, iterative
+// deepening; prints exactly one "bestmove" line (held back while pondering).
+void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth);
+// One iteration over the root moves at the given depth; the results are in the list.
+void root_search(Position& pos, RootMoveList& list, int depth);
+// Records a result in entry index and lifts the entry above every entry with a lower score;
+// answers its new index.
+int root_reposition(RootMoveList& list, int index, int score, int depth);
+// Fail-soft principal variation search below the root.
+int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed);
+// Captures-only search with stand pat.
+int quiescence(Position& pos, int alpha, int beta, int ply);
+
+// The time budget in milliseconds for the side to move.
+std::uint32_t time_budget(const Position& pos, const SearchLimits& limits);
+// Fixes the limits and starts the search thread on a copy of the position.
+void start_search(const Position& pos, SearchLimits limits);
+// Raises stop_flag and, unless pondering, waits for the search thread. As the timer's callback
+// it answers FALSE so that it runs once.
+gboolean stop_search(gpointer data = nullptr);
+// Stops any search, pondering or not, and waits for its thread (new "go", "quit").
+void search_finish();
+// Seconds since the last "go".
+double elapsed_seconds();
+
+} // namespace orbelin

@@ -1,0 +1,99 @@
+// Time budget, the search thread and its one-shot timer on the main loop.
+#include "search/search.h"
+#include "uci/uci.h"
+
+#include <algorithm>
+#include <atomic>
+#include <glib.h>
+
+namespace orbelin {
+
+namespace {
+
+// The pending timer of the running search. The search thread arms and removes it; the main
+// loop fires it. Keeping a reference to the source (not its id) makes removal safe even when
+// the timer has just fired.
+std::atomic<GSource*> timer_source{nullptr};
+
+void arm_timer(std::uint32_t ms) {
+    if (timer_source.load() != nullptr)
+        g_log(nullptr, G_LOG_LEVEL_ERROR, "Timer is alredy in use!\n"); // message text kept as is
+    GSource* source = g_timeout_source_new(ms);
+    g_source_set_callback(source, stop_search, nullptr, nullptr);
+    timer_source.store(source);
+    g_source_attach(source, nullptr);
+}
+
+void cancel_timer() {
+    if (GSource* source = timer_source.exchange(nullptr)) {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
+}
+
+gpointer search_thread_main(gpointer data) {
+    auto* pos = static_cast<Position*>(data);
+    if (budget_ms != 0) arm_timer(budget_ms);
+    think(*pos, node_limit, depth_limit);
+    cancel_timer();
+    g_free(pos);
+    return nullptr;
+}
+
+} // namespace
+
+std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
+    if (limits.movetime != 0) return limits.movetime;
+    const std::uint64_t m       = limits.movestogo != 0 ? limits.movestogo : 40;
+    const bool white            = pos.side == WHITE;
+    const std::uint64_t t       = white ? limits.wtime : limits.btime;
+    const std::uint64_t i       = white ? limits.winc : limits.binc;
+    const std::uint64_t t_other = white ? limits.btime : limits.wtime;
+    const std::uint64_t i_other = white ? limits.binc : limits.winc;
+    const std::uint64_t own = (t + (m - 1) * i) / m, opp = (t_other + (m - 1) * i_other) / m;
+    const double a         = double(std::uint32_t(double(own) * 1.3));
+    const double b         = double(std::uint32_t(double(opp) * 1.3));
+    double product         = b == 0 ? 2147483648.0 : a * (a / b);
+    std::uint64_t estimate = product > 2147483647.0 ? 2147483648u : std::uint64_t(product);
+    std::uint64_t budget =
+        (t >= estimate && m > 10) ? estimate : std::uint64_t(double(t) * 0.95 / double(m));
+    // A budget that rounds to nothing is one millisecond, not the whole clock.
+    if (budget == 0) return std::uint32_t(std::min<std::uint64_t>(t, 1));
+    return std::uint32_t(budget);
+}
+
+void start_search(const Position& pos, SearchLimits limits) {
+    stop_flag.store(0, std::memory_order_relaxed);
+    abort_flag.store(0, std::memory_order_relaxed);
+    node_limit = limits.nodes != 0 ? limits.nodes : ~std::uint64_t(0);
+    if (limits.movestogo == 0) limits.movestogo = 40;
+    budget_ms = time_budget(pos, limits);
+    if (limits.infinite)
+        depth_limit = 40;
+    else if (limits.depth != 0)
+        depth_limit = std::min(limits.depth, MAX_DEPTH);
+    else if (budget_ms != 0 || limits.nodes != 0)
+        depth_limit = 40;
+    else
+        depth_limit = 1;
+    // The search works on its own copy: "position" may change the current one meanwhile.
+    Position* copy = g_new(Position, 1);
+    *copy          = pos;
+    search_thread  = g_thread_new("search", search_thread_main, copy);
+}
+
+gboolean stop_search(gpointer) {
+    stop_flag.store(1, std::memory_order_relaxed);
+    if (!pondering.load(std::memory_order_relaxed) && search_thread != nullptr) {
+        g_thread_join(search_thread);
+        search_thread = nullptr;
+    }
+    return FALSE;
+}
+
+void search_finish() {
+    pondering.store(0, std::memory_order_relaxed);
+    stop_search();
+}
+
+} // namespace orbelin

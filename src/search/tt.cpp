@@ -1,0 +1,140 @@
+// Transposition table allocation, probing, the replacement rule and the principal-variation walk.
+#include "search/tt.h"
+
+#include "moves/generate.h"
+#include "moves/make.h"
+#include "moves/picker.h"
+#include "search/search.h"
+#include "uci/options.h"
+
+#include <atomic>
+#include <cstring>
+#include <glib.h>
+
+namespace orbelin {
+
+namespace {
+
+inline std::uint64_t load(std::uint64_t& word) {
+    return std::atomic_ref<std::uint64_t>(word).load(std::memory_order_relaxed);
+}
+inline void store(std::uint64_t& word, std::uint64_t value) {
+    std::atomic_ref<std::uint64_t>(word).store(value, std::memory_order_relaxed);
+}
+inline void write_entry(TTEntry* slot, std::uint64_t key, std::uint64_t data) {
+    store(slot->data, data);
+    store(slot->check, key ^ data);
+}
+inline bool stopping() {
+    return stop_flag.load(std::memory_order_relaxed) || abort_flag.load(std::memory_order_relaxed);
+}
+inline void free_count_down() {
+    std::uint32_t free = tt_free_count.load(std::memory_order_relaxed);
+    if (free > 0) tt_free_count.store(free - 1, std::memory_order_relaxed);
+}
+
+} // namespace
+
+void tt_alloc() {
+    // 64-bit sizes: 4096 MB is 2^28 entries, beyond 32-bit byte counts.
+    for (int mb = option_hash; mb >= 1; mb /= 2) {
+        std::uint64_t entries = (std::uint64_t(mb) << 20) / sizeof(TTEntry);
+        auto* table           = static_cast<TTEntry*>(g_try_malloc(entries * sizeof(TTEntry)));
+        if (table == nullptr) {
+            g_log(nullptr, G_LOG_LEVEL_WARNING, "Cannot allocate a %d MB hash table\n", mb);
+            continue;
+        }
+        tt_table    = table;
+        tt_entries  = std::uint32_t(entries);
+        option_hash = mb;
+        tt_clear();
+        return;
+    }
+    g_log(nullptr, G_LOG_LEVEL_ERROR, "Cannot allocate a hash table\n");
+}
+
+void tt_free() {
+    g_free(tt_table);
+    tt_table   = nullptr;
+    tt_entries = 0;
+}
+
+void tt_clear() {
+    std::memset(static_cast<void*>(tt_table), 0, std::size_t(tt_entries) * sizeof(TTEntry));
+    tt_age.store(1, std::memory_order_relaxed);
+    tt_free_count.store(tt_entries, std::memory_order_relaxed);
+}
+
+void tt_new_search() {
+    std::uint32_t age = tt_age.load(std::memory_order_relaxed);
+    if (age < 65535) {
+        tt_age.store(age + 1, std::memory_order_relaxed);
+    } else {
+        constexpr std::uint64_t AGE_MASK = std::uint64_t(0xFFFF) << 32;
+        for (std::uint32_t i = 0; i < tt_entries; i++) {
+            TTEntry* e         = &tt_table[i];
+            std::uint64_t data = load(e->data);
+            std::uint64_t key  = load(e->check) ^ data;
+            write_entry(e, key, data & ~AGE_MASK);
+        }
+        tt_age.store(1, std::memory_order_relaxed);
+    }
+    tt_free_count.store(tt_entries, std::memory_order_relaxed);
+}
+
+int tt_probe(std::uint64_t key, TTEntry*& slot, std::uint64_t& data) {
+    slot                = &tt_table[key % tt_entries];
+    data                = load(slot->data);
+    std::uint64_t check = load(slot->check);
+    if ((check ^ data) != key) return 0;
+    std::uint32_t age = tt_age.load(std::memory_order_relaxed);
+    if (std::uint32_t(tt_entry_age(data)) < age) {
+        constexpr std::uint64_t AGE_MASK = std::uint64_t(0xFFFF) << 32;
+        data                             = (data & ~AGE_MASK) | std::uint64_t(age) << 32;
+        write_entry(slot, key, data);
+        free_count_down();
+    }
+    return 1;
+}
+
+void tt_store(TTEntry* slot, std::uint64_t key, int depth, int score, int flag, Move move) {
+    if (stopping()) return;
+    std::uint64_t old = load(slot->data);
+    int age           = int(tt_age.load(std::memory_order_relaxed));
+    bool older        = tt_entry_age(old) < age;
+    if (depth < tt_depth(old) && !older) return;
+    if (tt_depth(old) == 0 || older) free_count_down();
+    write_entry(slot, key, tt_pack(depth, flag, move, age, score));
+}
+
+void tt_store_root(std::uint64_t key, int depth, int score, Move move) {
+    if (stopping()) return;
+    TTEntry* slot = &tt_table[key % tt_entries];
+    if (tt_depth(load(slot->data)) == 0) free_count_down();
+    int age = int(tt_age.load(std::memory_order_relaxed));
+    write_entry(slot, key, tt_pack(depth, TT_EXACT, move, age, score));
+}
+
+void tt_collect_pv(Position& pos, Move* pv) {
+    int made = 0;
+    TTEntry* slot;
+    std::uint64_t data;
+    int hit = tt_probe(pos.key, slot, data);
+    while (hit && made < 13) {
+        Move m = tt_move(data);
+        // A move from the table is played only when it can be played here.
+        if (m == 0 || !move_is_pseudo_legal(pos, m) || !make_move(pos, m)) break;
+        pv[made++] = m;
+        hit        = tt_probe(pos.key, slot, data);
+    }
+    pv[made] = 0;
+    for (int i = 0; i < made; i++)
+        unmake_move(pos);
+}
+
+std::uint32_t hashfull_permill() {
+    std::uint64_t used = tt_entries - tt_free_count.load(std::memory_order_relaxed);
+    return std::uint32_t(used * 1000 / tt_entries);
+}
+
+} // namespace orbelin

@@ -1,0 +1,124 @@
+// Formats of the search's output lines. Each line is built whole and written with one call, so
+// that "readyok" from the main thread never lands inside it.
+#include "uci/output.h"
+
+#include "board/fen.h"
+#include "egbb/egbb.h"
+#include "search/search.h"
+#include "search/tt.h"
+#include "uci/options.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <glib.h>
+#include <glib/gprintf.h>
+
+namespace orbelin {
+
+namespace {
+
+// A line under construction in a fixed buffer.
+struct Line {
+    char text[1024];
+    std::size_t length = 0;
+
+    void add(const char* format, ...) G_GNUC_PRINTF(2, 3) {
+        va_list args;
+        va_start(args, format);
+        int n = g_vsnprintf(text + length, sizeof text - length, format, args);
+        va_end(args);
+        if (n > 0) length = std::min(sizeof text - 1, length + std::size_t(n));
+    }
+    void add_move(Move move) {
+        char move_text[6];
+        move_to_text(move, move_text);
+        add("%s ", move_text);
+    }
+};
+
+} // namespace
+
+void print_line(const char* line) {
+    if (!output_enabled) return;
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+}
+
+void print_depth(int depth) {
+    if (depth <= 4) return;
+    Line line;
+    line.add("info depth %d\n", depth);
+    print_line(line.text);
+}
+
+void print_stats(int depth, std::uint64_t node_count) {
+    if (depth <= 4) return;
+    double elapsed   = elapsed_seconds();
+    unsigned nps     = elapsed > 0 ? unsigned(float(node_count) / float(elapsed)) : 0;
+    unsigned time_ms = unsigned(elapsed * 1000);
+    Line line;
+    line.add("info time %u nodes %llu nps %u hashfull %u \n", time_ms,
+             static_cast<unsigned long long>(node_count), nps, hashfull_permill());
+    print_line(line.text);
+}
+
+void format_score(char* buffer, std::size_t size, int score, int root_side) {
+    if (score >= 29961)
+        g_snprintf(buffer, size, "score mate %d ",
+                   ((root_side == WHITE ? 30002 : 30003) - score) / 2);
+    else if (score <= -29961)
+        g_snprintf(buffer, size, "score mate %d ",
+                   (-score - (root_side == WHITE ? 30001 : 30002)) / 2);
+    else
+        g_snprintf(buffer, size, "score cp %d ", score);
+}
+
+void print_pv_lines(const Position& pos, int depth, int count, const RootMoveList& list) {
+    if (depth <= 4 || !output_enabled) return;
+    const int root_side = pos.side ^ 1;
+    for (int i = 0; i < count; i++) {
+        const RootMove& entry = list.moves[i];
+        Line line;
+        line.add("info ");
+        if (count > 1) line.add("multipv %d ", i + 1);
+        char score[32];
+        format_score(score, sizeof score, entry.score, root_side);
+        line.add("%s", score);
+        int hits = bbhits.load(std::memory_order_relaxed);
+        if (hits != 0) line.add("bbhits %d ", hits);
+        line.add("depth %d seldepth %d time %d nodes %llu nps %u hashfull %d pv ", int(entry.depth),
+                 int(entry.seldepth), int(entry.time_ms),
+                 static_cast<unsigned long long>(entry.nodes), entry.nps, int(hashfull_permill()));
+        line.add_move(entry.move);
+        for (int k = 0; k < 14 && entry.pv[k] != 0; k++)
+            line.add_move(entry.pv[k]);
+        line.add("\n");
+        std::fputs(line.text, stdout);
+    }
+    std::fflush(stdout);
+}
+
+void print_currmove(int depth, int index, const RootMoveList& list) {
+    if (depth <= 9) return;
+    char move_text[6];
+    move_to_text(list.moves[index].move, move_text);
+    Line line;
+    line.add("info currmovenumber %d currmove %s\n", index + 1, move_text);
+    print_line(line.text);
+}
+
+void print_bestmove(Move move, Move ponder) {
+    Line line;
+    line.add("bestmove ");
+    line.add_move(move);
+    if (option_ponder && ponder != 0) {
+        line.add("ponder ");
+        line.add_move(ponder);
+    }
+    line.add("\n");
+    print_line(line.text);
+}
+
+} // namespace orbelin

@@ -1,0 +1,30 @@
+#pragma once
+// The lines the search prints: iteration start, statistics, principal variations, the root move
+// being searched and "bestmove". Written by the search thread; each line is flushed whole.
+#include "board/position.h"
+#include "moves/picker.h"
+
+#include <cstdint>
+
+namespace orbelin {
+
+// Cleared by tools that search silently (bench); set before any search starts.
+inline bool output_enabled = true;
+
+// "info depth" from depth 5 on.
+void print_depth(int depth);
+// "info time ... nodes ... nps ... hashfull ... " from depth 5 on.
+void print_stats(int depth, std::uint64_t node_count);
+// One "info ... pv ..." line for each of the first count entries, from depth 5 on. The root
+// move being searched is still made on pos.
+void print_pv_lines(const Position& pos, int depth, int count, const RootMoveList& list);
+// "info currmovenumber ... currmove ..." from depth 10 on.
+void print_currmove(int depth, int index, const RootMoveList& list);
+// "bestmove <move> [ponder <move>]"; the ponder move only with the Ponder option on.
+void print_bestmove(Move move, Move ponder);
+// Prints one whole line (with its newline) and flushes.
+void print_line(const char* line);
+// The score field of a pv line ("score mate %d " or "score cp %d ") for a root side.
+void format_score(char* buffer, std::size_t size, int score, int root_side);
+
+} // namespace orbelin

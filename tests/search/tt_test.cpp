@@ -1,0 +1,152 @@
+// The transposition table: probe, replacement by depth and age, the age wrap, hashfull and
+// scores at the edges of 16 bits.
+#include "search/search.h"
+#include "search/tt.h"
+#include "uci/options.h"
+
+#include <gtest/gtest.h>
+
+namespace orbelin {
+namespace {
+
+class TranspositionTable : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        option_hash = 1;
+        tt_alloc();
+        stop_flag.store(0);
+        abort_flag.store(0);
+    }
+    void TearDown() override { tt_free(); }
+};
+
+TEST_F(TranspositionTable, StoresAndProbesWithEdgeScores) {
+    ASSERT_EQ(tt_entries, 65536u);
+    EXPECT_EQ(hashfull_permill(), 0u);
+    TTEntry* slot;
+    std::uint64_t data;
+    const int scores[] = {30000, -30000, 29998, -1, 0, 12345};
+    std::uint64_t key  = 0x123456789ABCDEFULL;
+    for (int score : scores) {
+        SCOPED_TRACE(score);
+        EXPECT_EQ(tt_probe(key, slot, data), 0);
+        tt_store(slot, key, 7, score, TT_LOWER, 28865);
+        ASSERT_EQ(tt_probe(key, slot, data), 1);
+        EXPECT_EQ(tt_score(data), score);
+        EXPECT_EQ(tt_depth(data), 7);
+        EXPECT_EQ(tt_flag(data), TT_LOWER);
+        EXPECT_EQ(tt_move(data), 28865u);
+        key += 0x10001; // another slot
+    }
+    EXPECT_EQ(hashfull_permill(), 6u * 1000 / 65536);
+}
+
+TEST_F(TranspositionTable, OtherKeyInTheSlotMissesButShowsItsDepth) {
+    TTEntry* slot;
+    std::uint64_t data;
+    const std::uint64_t key = 42, other = 42 + 65536; // same slot
+    tt_probe(key, slot, data);
+    tt_store(slot, key, 9, 100, TT_EXACT, 0);
+    EXPECT_EQ(tt_probe(other, slot, data), 0);
+    EXPECT_EQ(tt_depth(data), 9);
+}
+
+TEST_F(TranspositionTable, ReplacementPrefersDepthWithinAnAge) {
+    TTEntry* slot;
+    std::uint64_t data;
+    const std::uint64_t key = 77, other = 77 + 65536;
+    tt_probe(key, slot, data);
+    tt_store(slot, key, 8, 1, TT_EXACT, 0);
+    tt_probe(other, slot, data);
+    tt_store(slot, other, 5, 2, TT_EXACT, 0); // shallower: kept out
+    EXPECT_EQ(tt_probe(key, slot, data), 1);
+    tt_new_search();
+    tt_probe(other, slot, data);
+    tt_store(slot, other, 5, 2, TT_EXACT, 0); // the older entry gives way
+    EXPECT_EQ(tt_probe(other, slot, data), 1);
+    EXPECT_EQ(tt_probe(key, slot, data), 0);
+}
+
+TEST_F(TranspositionTable, NothingIsStoredWhileStopping) {
+    TTEntry* slot;
+    std::uint64_t data;
+    tt_probe(5, slot, data);
+    stop_flag.store(1);
+    pondering.store(1);
+    tt_store(slot, 5, 3, 1, TT_EXACT, 0);
+    tt_store_root(5, 3, 1, 0);
+    EXPECT_EQ(tt_probe(5, slot, data), 0);
+    pondering.store(0);
+    stop_flag.store(0);
+    abort_flag.store(1);
+    tt_store(slot, 5, 3, 1, TT_EXACT, 0);
+    EXPECT_EQ(tt_probe(5, slot, data), 0);
+    abort_flag.store(0);
+    tt_store_root(5, 3, 1, 0);
+    EXPECT_EQ(tt_probe(5, slot, data), 1);
+}
+
+TEST_F(TranspositionTable, AgeWrapsAfter65535AndOldEntriesRefresh) {
+    TTEntry* slot;
+    std::uint64_t data;
+    tt_probe(9, slot, data);
+    tt_store(slot, 9, 4, -7, TT_UPPER, 0);
+    tt_age.store(65535);
+    tt_new_search();
+    EXPECT_EQ(tt_age.load(), 1u);
+    ASSERT_EQ(tt_probe(9, slot, data), 1); // still valid, now refreshed to age 1
+    EXPECT_EQ(tt_entry_age(data), 1);
+    EXPECT_EQ(tt_score(data), -7);
+    EXPECT_EQ(hashfull_permill(), 0u); // one entry of 65536 rounds to 0
+    tt_new_search();
+    tt_probe(10, slot, data);
+    tt_store(slot, 10, 1, 0, TT_EXACT, 0);
+    tt_probe(9, slot, data);
+    EXPECT_EQ(tt_free_count.load(), tt_entries - 2);
+}
+
+TEST_F(TranspositionTable, TornEntryReadsAsMiss) {
+    TTEntry* slot;
+    std::uint64_t data;
+    tt_probe(1234, slot, data);
+    tt_store(slot, 1234, 6, 50, TT_EXACT, 0);
+    slot->data ^= std::uint64_t(1) << 40; // a half-written data word
+    EXPECT_EQ(tt_probe(1234, slot, data), 0);
+}
+
+TEST(TimeBudget, DocumentedExamples) {
+    Position white{};
+    white.side = WHITE;
+    Position black{};
+    black.side = BLACK;
+    struct Case {
+        std::uint32_t movestogo, wtime, winc, btime, binc, movetime;
+        const Position* pos;
+        std::uint32_t budget;
+    };
+    const Case cases[] = {
+        {40, 0, 0, 0, 0, 500, &white, 500},
+        {40, 60000, 0, 60000, 0, 0, &white, 1950},
+        {40, 60000, 0, 30000, 0, 0, &white, 3900},
+        {40, 30000, 0, 60000, 0, 0, &black, 3900},
+        {3, 10000, 0, 10000, 0, 0, &white, 3166},
+        {40, 0, 0, 0, 0, 0, &white, 0},
+        // Far behind on the clock the estimate rounds to nothing: a millisecond, not the clock.
+        {40, 400, 0, 60000, 0, 0, &white, 1},
+        {40, 60000, 1000, 60000, 1000, 0, &white, 3217},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.budget);
+        SearchLimits limits{};
+        limits.movestogo = c.movestogo;
+        limits.wtime     = c.wtime;
+        limits.winc      = c.winc;
+        limits.btime     = c.btime;
+        limits.binc      = c.binc;
+        limits.movetime  = c.movetime;
+        EXPECT_EQ(time_budget(*c.pos, limits), c.budget);
+    }
+}
+
+} // namespace
+} // namespace orbelin

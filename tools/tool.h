@@ -1,0 +1,13 @@
+#pragma once
+// The commands of orbelin-tool, each in its own file, dispatched by orbelin_tool.cpp.
+
+namespace orbelin {
+
+// The depth bench searches when none is given.
+constexpr int BENCH_DEPTH = 8;
+
+// orbelin-tool bench [<depth> [<threads> [<hash_mb>]]]: prints one line per position and
+// "bench nodes <N> time_ms <T> nps <X>".
+int command_bench(int argc, char** argv);
+
+} // namespace orbelin
