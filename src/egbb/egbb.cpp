@@ -83,17 +83,6 @@ void bitbases_load() {
     std::fflush(stdout);
 }
 
-bool bitbases_set_path(const char* path) {
-    std::size_t length = std::strlen(path);
-    if (length > std::size_t(BITBASES_PATH_MAX)) {
-        std::fprintf(stderr, "Bitbases Path is too long (%zu characters, at most %d)\n", length,
-                     BITBASES_PATH_MAX);
-        return false;
-    }
-    std::memcpy(option_bitbases_path, path, length + 1);
-    return true;
-}
-
 bool bitbases_available() { return egbb_probe.load(std::memory_order_relaxed) != nullptr; }
 
 bool bitbase_probe(const Position& pos, int& score) {

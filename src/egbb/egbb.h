@@ -31,10 +31,6 @@ inline constexpr std::array<int, 14> egbb_piece = {0, 0, 6, 12, 5, 11, 4, 10, 3,
 void bitbases_load();
 // Closes the library if it is loaded; no bitbases afterwards. Same calling rules.
 void bitbases_unload();
-// Stores a new "Bitbases Path" in option_bitbases_path and answers true; a text longer than
-// BITBASES_PATH_MAX is refused with a message on standard error, the old path stays and the
-// answer is false. Does not reload: the caller runs bitbases_load.
-bool bitbases_set_path(const char* path);
 // True when the probe entry point is bound.
 bool bitbases_available();
 // Asks the library about the position (at most five men, bitbases_available()). Answers false

@@ -5,6 +5,7 @@
 #include "eval/evaluate.h"
 #include "moves/generate.h"
 #include "moves/make.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/options.h"
@@ -91,7 +92,8 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
 
         for (;;) {
             // 5. Search; 6. an interrupted result is dropped.
-            int score = -pv_search(pos, -beta, -alpha, depth - 1, 0, 1);
+            int score = option_threads > 1 ? -parallel_search(pos, -beta, -alpha, depth - 1, 0, 1)
+                                           : -pv_search(pos, -beta, -alpha, depth - 1, 0, 1);
             if (search_stopped()) break;
 
             if (index < kept) {

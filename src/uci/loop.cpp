@@ -6,6 +6,7 @@
 #include "book/book.h"
 #include "egbb/egbb.h"
 #include "eval/pawns.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/options.h"
@@ -108,6 +109,7 @@ void uci_quit() {
     options_free();
     bookClose();
     bitbases_unload();
+    workers_stop();
     tt_free();
     pawn_hash_free();
 }
@@ -133,6 +135,7 @@ void engine_startup() {
     options_init();
     tt_alloc();
     pawn_hash_alloc();
+    workers_start();
     bitbases_load();
     bookOpen();
 

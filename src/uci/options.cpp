@@ -3,6 +3,7 @@
 
 #include "book/book.h"
 #include "egbb/egbb.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/uci.h"
@@ -116,7 +117,7 @@ void options_init() {
     add_option(OPTION_CHECK, "OwnBook", &option_own_book, 0, 0);
     add_option(OPTION_STRING, "Book File", option_book_file, 0, sizeof option_book_file - 1);
     // The module path appends "/egbbso.so" to this directory in a 256-byte buffer.
-    add_option(OPTION_STRING, "Bitbases Path", option_bitbases_path, 0, 245);
+    add_option(OPTION_STRING, "Bitbases Path", option_bitbases_path, 0, BITBASES_PATH_MAX);
     add_option(OPTION_SPIN, "Bitbases Cache Size", &option_bitbases_cache, 1, 256);
     add_option(OPTION_BUTTON, "Clear Hash", nullptr, 0, 0);
     add_option(OPTION_STRING, "UCI_EngineAbout", engine_about, 0, sizeof engine_about - 1);
@@ -183,7 +184,10 @@ void uci_setoption(const char* args) {
             set_check(option, value);
             break;
         case OPTION_SPIN:
+            // The workers are restarted with the count in force afterwards, new or old.
+            if (option->value == &option_threads) workers_stop();
             set_spin(option, value);
+            if (option->value == &option_threads) workers_start();
             break;
         default:
             break;

@@ -28,7 +28,7 @@ class Gaviota : public ::testing::Test {
     void SetUp() override {
         std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
         saved_cache = option_bitbases_cache;
-        ASSERT_TRUE(bitbases_set_path(EGBB_REAL_DIR));
+        g_strlcpy(option_bitbases_path, EGBB_REAL_DIR, sizeof option_bitbases_path);
         ::testing::internal::CaptureStdout();
         bitbases_load();
         ASSERT_EQ(::testing::internal::GetCapturedStdout(),
@@ -162,7 +162,7 @@ TEST_F(Gaviota, AFolderWithoutFilesKnowsNothing) {
     ASSERT_NE(empty, nullptr);
     std::string link = std::string(empty) + "/egbbso.so";
     ASSERT_EQ(symlink(EGBB_REAL_DIR "/egbbso.so", link.c_str()), 0);
-    ASSERT_TRUE(bitbases_set_path(empty));
+    g_strlcpy(option_bitbases_path, empty, sizeof option_bitbases_path);
     ::testing::internal::CaptureStdout();
     bitbases_load();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "info string endgame bitbases loaded\n");

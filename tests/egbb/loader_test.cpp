@@ -4,6 +4,7 @@
 #include "fake/fake_egbbso.h"
 #include "test_util.h"
 #include "uci/options.h"
+#include "uci/uci.h"
 
 #include <cstring>
 #include <glib.h>
@@ -55,7 +56,9 @@ struct FakeModule {
     FakeEgbbRecord* record = nullptr;
 };
 
-void set_path(const char* dir) { ASSERT_TRUE(bitbases_set_path(dir)) << dir; }
+void set_path(const char* dir) {
+    g_strlcpy(option_bitbases_path, dir, sizeof option_bitbases_path);
+}
 
 TEST_F(BitbaseLoader, MissingLibraryIsReportedAndLeavesNoBitbases) {
     // The default directory, relative to a fresh working folder that has no egbb/ in it.
@@ -142,15 +145,22 @@ TEST_F(BitbaseLoader, OverlongPathIsRefusedAndTheOldOneStays) {
     const std::string longest  = "/" + std::string(BITBASES_PATH_MAX - 1, 'x');
     const std::string too_long = longest + "y";
 
+    options_init(); // "setoption" works on the option list
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(bitbases_set_path(too_long.c_str()));
+    ::testing::internal::CaptureStdout();
+    uci_setoption((" name Bitbases Path value " + too_long).c_str());
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), ""); // nothing reloaded
     std::string message = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("Bitbases Path"), std::string::npos) << message;
     EXPECT_STREQ(option_bitbases_path, EGBB_FAKE_DIR);
 
     // The longest accepted path still gives a whole module path in the loader's message.
-    EXPECT_TRUE(bitbases_set_path(longest.c_str()));
+    ::testing::internal::CaptureStdout();
+    uci_setoption((" name Bitbases Path value " + longest).c_str());
+    std::string reload = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(option_bitbases_path, longest);
+    EXPECT_NE(reload.find(longest + "/egbbso.so"), std::string::npos) << reload;
+    options_free();
     std::string output = load_output();
     std::string tail   = " (" + longest + "/egbbso.so)\n";
     ASSERT_GT(output.size(), tail.size()) << output;
