@@ -97,6 +97,22 @@ std::optional<std::string> engine_expect(EngineProcess& engine, const std::strin
     }
 }
 
+std::vector<std::string> until_bestmove(EngineProcess& engine, int timeout_ms) {
+    std::vector<std::string> lines;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now())
+                        .count();
+        if (left <= 0) break;
+        auto line = engine_read_line(engine, int(left));
+        if (!line) break;
+        lines.push_back(*line);
+        if (line->rfind("bestmove", 0) == 0) break;
+    }
+    return lines;
+}
+
 void engine_close_input(EngineProcess& engine) {
     if (engine.to_fd >= 0) close(engine.to_fd);
     engine.to_fd = -1;

@@ -30,6 +30,8 @@ std::optional<std::string> engine_read_line(EngineProcess& engine, int timeout_m
 // Reads lines until one starts with prefix; answers it, or nothing at the deadline.
 std::optional<std::string> engine_expect(EngineProcess& engine, const std::string& prefix,
                                          int timeout_ms = 5000);
+// Every line up to and including the next "bestmove" line (fewer when the deadline passes).
+std::vector<std::string> until_bestmove(EngineProcess& engine, int timeout_ms = 20000);
 // Closes the engine's standard input.
 void engine_close_input(EngineProcess& engine);
 // Waits for the engine to end: its exit status, or -1 when it did not end in time (it is

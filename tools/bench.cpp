@@ -3,6 +3,7 @@
 #include "board/fen.h"
 #include "eval/pawns.h"
 #include "moves/generate.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "tool.h"
@@ -32,6 +33,7 @@ int command_bench(int argc, char** argv) {
     output_enabled  = false;
     tt_alloc();
     pawn_hash_alloc();
+    workers_start(); // nothing with one thread
     elapsed_timer       = g_timer_new();
     GTimer* total_timer = g_timer_new();
     Position* pos       = position_new();
@@ -55,6 +57,7 @@ int command_bench(int argc, char** argv) {
     std::printf("bench nodes %llu time_ms %llu nps %llu\n", static_cast<unsigned long long>(total),
                 static_cast<unsigned long long>(seconds * 1000),
                 static_cast<unsigned long long>(seconds > 0 ? double(total) / seconds : 0));
+    workers_stop();
     position_free(pos);
     g_timer_destroy(total_timer);
     g_timer_destroy(elapsed_timer);

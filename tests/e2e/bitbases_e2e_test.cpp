@@ -9,15 +9,6 @@
 namespace orbelin {
 namespace {
 
-std::vector<std::string> until_bestmove(EngineProcess& engine) {
-    std::vector<std::string> lines;
-    while (auto line = engine_read_line(engine, 20000)) {
-        lines.push_back(*line);
-        if (line->rfind("bestmove", 0) == 0) break;
-    }
-    return lines;
-}
-
 // The last "info score" line of a search.
 std::string last_score_line(const std::vector<std::string>& lines) {
     std::string last;

@@ -21,15 +21,6 @@ std::string write_start_book(const std::string& dir) {
     return path;
 }
 
-std::vector<std::string> until_bestmove(EngineProcess& engine) {
-    std::vector<std::string> lines;
-    while (auto line = engine_read_line(engine, 20000)) {
-        lines.push_back(*line);
-        if (line->rfind("bestmove", 0) == 0) break;
-    }
-    return lines;
-}
-
 TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     EngineProcess engine = engine_start();
     EXPECT_EQ(engine.startup_lines.at(engine.startup_lines.size() - 1),

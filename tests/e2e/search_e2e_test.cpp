@@ -18,19 +18,6 @@ long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-// Every line up to and including the next "bestmove" line.
-std::vector<std::string> until_bestmove(EngineProcess& engine, int timeout_ms = 20000) {
-    std::vector<std::string> lines;
-    auto start = Clock::now();
-    while (ms_since(start) < timeout_ms) {
-        auto line = engine_read_line(engine, int(timeout_ms - ms_since(start)));
-        if (!line) break;
-        lines.push_back(*line);
-        if (line->rfind("bestmove", 0) == 0) break;
-    }
-    return lines;
-}
-
 int count_prefix(const std::vector<std::string>& lines, const std::string& prefix) {
     int n = 0;
     for (const auto& line : lines)
@@ -293,6 +280,10 @@ TEST(SearchE2E, CommandsDuringASearch) {
     ASSERT_FALSE(second.empty());
     EXPECT_EQ(first.back().rfind("bestmove ", 0), 0u);
     EXPECT_EQ(second.back().rfind("bestmove ", 0), 0u);
+    engine_send(engine, "go depth 4294967295"); // capped, and stopped like any search
+    g_usleep(200000);
+    engine_send(engine, "stop");
+    EXPECT_EQ(until_bestmove(engine, 3000).back().rfind("bestmove ", 0), 0u);
     engine_send(engine, "stop"); // nothing running: nothing printed
     engine_send(engine, "ponderhit");
     engine_send(engine, "isready");
