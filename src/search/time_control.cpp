@@ -55,8 +55,10 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     const double b         = double(std::uint32_t(double(opp) * 1.3));
     double product         = b == 0 ? 2147483648.0 : a * (a / b);
     std::uint64_t estimate = product > 2147483647.0 ? 2147483648u : std::uint64_t(product);
-    std::uint64_t budget =
-        (t >= estimate && m > 10) ? estimate : std::uint64_t(double(t) * 0.95 / double(m));
+    // The estimate counts the increments still to come, so with a short clock it can reach
+    // nearly all of it; half the clock stays in reserve against the interface's lag.
+    std::uint64_t budget = (t >= estimate && m > 10) ? std::min(estimate, t / 2)
+                                                     : std::uint64_t(double(t) * 0.95 / double(m));
     // A budget that rounds to nothing is one millisecond, not the whole clock.
     if (budget == 0) return std::uint32_t(std::min<std::uint64_t>(t, 1));
     return std::uint32_t(budget);

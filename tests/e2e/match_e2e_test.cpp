@@ -27,7 +27,7 @@ TEST(MatchE2E, SelfPlayGameWithClocksStaysLegalAndInTime) {
     PositionPtr game(position_new());
     std::string moves;
     int plies = 0;
-    for (; plies < 120; plies++) {
+    for (; plies < 60; plies++) {
         RootMoveList legal;
         legal_moves(*game, legal);
         if (legal.count == 0 || repetition_count(*game) >= 2 || game->static_moves >= 100) break;
@@ -43,7 +43,8 @@ TEST(MatchE2E, SelfPlayGameWithClocksStaysLegalAndInTime) {
                              .count();
         ASSERT_TRUE(best.has_value()) << "no answer at ply " << plies;
         clock_ms[side] -= used;
-        ASSERT_GT(clock_ms[side], 0) << "lost on time at ply " << plies;
+        ASSERT_GT(clock_ms[side], 0)
+            << "lost on time at ply " << plies << " after " << used << " ms: " << *best;
         clock_ms[side] += increment_ms;
         std::string move = best->substr(9, best->find(' ', 9) - 9);
         ASSERT_EQ(apply_move_text(*game, move.c_str()), 1) << "illegal " << move << " at " << plies;

@@ -134,6 +134,9 @@ TEST(TimeBudget, DocumentedExamples) {
         // Far behind on the clock the estimate rounds to nothing: a millisecond, not the clock.
         {40, 400, 0, 60000, 0, 0, &white, 1},
         {40, 60000, 1000, 60000, 1000, 0, &white, 3217},
+        // With increments the estimate may come near the whole of a short clock: half stays.
+        {40, 70, 50, 70, 50, 0, &white, 35},
+        {40, 60000, 0, 2000, 0, 0, &white, 30000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.budget);
