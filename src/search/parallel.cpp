@@ -63,6 +63,8 @@ inline bool futile(const Position& pos, bool futility, int margin, int alpha) {
 }
 
 // Posts the search of the position reached by the move just made on pos (the caller unmakes).
+// The item gets the position without the history no search below it can read: a few hundred
+// bytes instead of the whole 57 KB stack.
 void post(const Position& pos, int alpha, int beta, int depth, int ply, Move move,
           std::uint32_t tag) {
     auto* item = static_cast<WorkItem*>(g_malloc(sizeof(WorkItem)));
