@@ -2,6 +2,8 @@
 // threads) and the coordinating search (search thread), which hands moves out and takes them back.
 #include "search/parallel.h"
 
+#include "search/node.h"
+
 #include "board/attacks.h"
 #include "moves/generate.h"
 #include "moves/make.h"
@@ -44,22 +46,6 @@ inline void item_taken_over([[maybe_unused]] WorkItem* item) {
 #ifdef ORBELIN_TSAN
     __tsan_acquire(item);
 #endif
-}
-
-// Adds 2 to the power (depth mod 32) to the move's history counter; the addition wraps.
-inline void history_raise(Move move, int depth) {
-    std::atomic<std::int32_t>& h = history_score[move_from(move)][move_to(move)];
-    h.store(std::int32_t(std::uint32_t(h.load(std::memory_order_relaxed)) +
-                         (std::uint32_t(1) << (depth % 32))),
-            std::memory_order_relaxed);
-}
-
-// True when futility prunes the move just made: it is not forcing and the mover's material
-// lead after it, plus the margin, does not exceed alpha.
-inline bool futile(const Position& pos, bool futility, int margin, int alpha) {
-    if (!futility || pos.extend != 0) return false;
-    const int mover = pos.side ^ 1;
-    return margin + pos.material[mover] - pos.material[mover ^ 1] <= alpha;
 }
 
 // Posts the search of the position reached by the move just made on pos (the caller unmakes).
@@ -173,110 +159,38 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
     // Without workers (none were started) the serial search does it all.
     if (worker_count == 0) return pv_search(pos, alpha, beta, depth, ply, null_allowed);
 
-    // 1. Stop test (abort_flag is only ever raised while this thread drains); 2. count the node.
+    // 1. Stop test (abort_flag is only ever raised while this thread drains); 2 to 10. the
+    // node's opening steps, as in the serial search.
     if (stop_flag.load(std::memory_order_relaxed) && !pondering.load(std::memory_order_relaxed))
         return 0;
-    count_node();
-
-    // Draws by repetition and by the fifty-move count.
-    if (repetition_count(pos) != 0 || pos.static_moves > 99) return 0;
-
-    // Table probe: the hash move, and the stored bound when deep enough.
-    TTEntry* slot;
-    std::uint64_t data;
-    Move hash_move = 0, best_move = 0;
-    if (tt_probe(pos.key, slot, data)) {
-        hash_move = tt_move(data);
-        // A move from the table must be playable here before it is made.
-        if (hash_move != 0 && !move_is_pseudo_legal(pos, hash_move)) hash_move = 0;
-        if (tt_depth(data) >= depth) {
-            int score = tt_score(data);
-            switch (tt_flag(data)) {
-            case TT_EXACT:
-                return score;
-            case TT_LOWER:
-                if (score > alpha) {
-                    best_move = hash_move;
-                    alpha     = score;
-                    if (score >= beta) return score;
-                }
-                break;
-            case TT_UPPER:
-                if (score < beta) {
-                    beta      = score;
-                    best_move = 0;
-                    if (score <= alpha) return score;
-                }
-                break;
-            }
-        }
-    }
-
-    // Extension of forcing moves.
-    const bool extended = pos.extend != 0;
-    if (extended) depth++;
-
-    // Horizon. Near the end of the history stack the search stops deepening.
-    if (depth <= 0 || pos.ply >= HISTORY_SIZE - 2) return quiescence(pos, alpha, beta, ply + 1);
-
-    // Endgame: at most 10 pieces and little material.
-    const bool endgame = popcount(pos.bitboards[L90]) <= 10 && pos.phase <= 7;
-
-    // Null move, its child searched here again.
-    if (null_allowed && depth >= 3 && !extended && !endgame) {
-        make_move(pos, MOVE_NULL);
-        int score =
-            -parallel_search(pos, -beta, -beta + 1, depth < 7 ? depth - 3 : depth - 4, ply + 1, 0);
-        unmake_move(pos);
-        if (score >= beta) {
-            tt_store(slot, pos.key, depth, score, TT_LOWER, 0);
-            return score;
-        }
-    }
-
-    // Internal iterative deepening, serially, when there is no hash move.
-    if (hash_move == 0 && depth > 3 && depth / 2 >= tt_depth(data)) {
-        pv_search(pos, alpha, beta, depth / 2, ply, 0);
-        if (tt_probe(pos.key, slot, data)) {
-            hash_move = tt_move(data);
-            if (hash_move != 0 && !move_is_pseudo_legal(pos, hash_move)) hash_move = 0;
-        }
-    }
-
-    // Futility switch at the last three plies.
-    bool futility = false;
-    int margin    = 0;
-    if (depth <= 3 && !extended && !endgame) {
-        const int balance = pos.material[pos.side] - pos.material[pos.side ^ 1];
-        if (depth == 3 && alpha >= balance + 900) {
-            futility = true, margin = 500;
-            depth = 2;
-        } else if (depth >= 2 && alpha >= balance + 500) {
-            futility = true, margin = 500;
-        } else if (alpha >= balance + 200) {
-            futility = true, margin = 200;
-        }
-    }
+    NodeStart n;
+    int score;
+    if (node_start<parallel_search>(pos, alpha, beta, depth, ply, null_allowed, n, score))
+        return score;
+    alpha          = n.alpha;
+    beta           = n.beta;
+    depth          = n.depth;
+    Move best_move = n.best_move;
 
     // 3. First move, on this thread: the hash move (made directly) or the picker's first.
     MoveList list;
     list.stage  = 0;
     int counter = 0;
     Move move   = 0;
-    if (hash_move != 0 && make_move(pos, hash_move))
-        move = hash_move;
+    if (n.hash_move != 0 && make_move(pos, n.hash_move))
+        move = n.hash_move;
     else
         move = next_move(pos, list);
     if (move != 0) {
-        if (futile(pos, futility, margin, alpha)) {
+        if (futile(pos, n, alpha)) {
             unmake_move(pos);
         } else {
-            int score = -parallel_search(pos, -beta, -alpha, depth - 1, ply + 1, 1);
+            score = -parallel_search(pos, -beta, -alpha, depth - 1, ply + 1, 1);
             unmake_move(pos);
             if (score > alpha) {
                 if (score >= beta) {
                     if (list.stage == 1) history_raise(move, depth);
-                    tt_store(slot, pos.key, depth, score, TT_LOWER, move);
+                    tt_store(n.slot, pos.key, depth, score, TT_LOWER, move);
                     return score;
                 }
                 best_move = move;
@@ -298,12 +212,12 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
                     exhausted = true;
                     break;
                 }
-                if (futile(pos, futility, margin, alpha)) {
+                if (futile(pos, n, alpha)) {
                     unmake_move(pos);
                     counter++;
                     continue;
                 }
-                if (counter >= 4 && depth > 3 && !extended && pos.extend == 0)
+                if (counter >= 4 && depth > 3 && !n.extended && pos.extend == 0)
                     post(pos, -alpha - 1, -alpha, depth - 2, ply + 1, move, WORK_TAG_REDUCED);
                 else
                     post(pos, -alpha - 1, -alpha, depth - 1, ply + 1, move, WORK_TAG_NULL_WINDOW);
@@ -333,7 +247,7 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
                         take_result();
                     abort_flag.store(0, std::memory_order_relaxed);
                     if (move_type(r.move) == MOVE_QUIET) history_raise(r.move, depth);
-                    tt_store(slot, pos.key, depth, r.score, TT_LOWER, r.move);
+                    tt_store(n.slot, pos.key, depth, r.score, TT_LOWER, r.move);
                     return r.score;
                 }
                 best_move = r.move;
@@ -354,8 +268,7 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
 
         // Search them here, as the serial move loop does, without futility.
         while ((move = next_move(pos, list)) != 0) {
-            int score;
-            if (counter >= 4 && depth >= 4 && !extended && pos.extend == 0) {
+            if (counter >= 4 && depth >= 4 && !n.extended && pos.extend == 0) {
                 score = -parallel_search(pos, -alpha - 1, -alpha, depth - 2, ply + 1, 1);
                 if (score <= alpha) {
                     unmake_move(pos);
@@ -370,7 +283,7 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
             if (score > alpha) {
                 if (score >= beta) {
                     if (move_type(move) == MOVE_QUIET) history_raise(move, depth);
-                    tt_store(slot, pos.key, depth, score, TT_LOWER, move);
+                    tt_store(n.slot, pos.key, depth, score, TT_LOWER, move);
                     return score;
                 }
                 best_move = move;
@@ -380,18 +293,8 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
         }
     }
 
-    // 6. No move taken: mate or stalemate. Otherwise exact with a best move, else an upper bound.
-    if (counter == 0) {
-        int score = pos.in_check ? ply - MATE : 0;
-        tt_store(slot, pos.key, depth, score, TT_EXACT, 0);
-        return score;
-    }
-    if (best_move != 0) {
-        tt_store(slot, pos.key, depth, alpha, TT_EXACT, best_move);
-        return alpha;
-    }
-    tt_store(slot, pos.key, depth, alpha, TT_UPPER, hash_move);
-    return alpha;
+    // 6. No move taken: mate or stalemate; otherwise exact with a best move, else a bound.
+    return node_finish(pos, n, alpha, best_move, counter, ply);
 }
 
 } // namespace orbelin
