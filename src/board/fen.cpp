@@ -4,6 +4,7 @@
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/tables.h"
+#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -56,28 +57,34 @@ void move_to_text(Move move, char* buffer) {
 }
 
 void move_print(Move move) {
-    char text[6];
+    char text[8];
     move_to_text(move, text);
-    std::printf("%s ", text);
-    std::fflush(stdout);
+    std::strcat(text, " ");
+    output_text(text, std::strlen(text));
 }
 
 void movelist_print(const MoveList& list) {
-    for (std::uint32_t i = 0; i < list.count; i++)
-        move_print(list.moves[i]);
-    std::printf("\n");
-    std::fflush(stdout);
+    GString* text = g_string_new(nullptr);
+    for (std::uint32_t i = 0; i < list.count; i++) {
+        char move[6];
+        move_to_text(list.moves[i], move);
+        g_string_append_printf(text, "%s ", move);
+    }
+    g_string_append_c(text, '\n');
+    output_text(text->str, text->len);
+    g_string_free(text, TRUE);
 }
 
 void bitboard_print(Bitboard b) {
-    char grid[8 * 9];
+    char grid[8 * 9 + 2];
     for (int row = 0; row < 8; row++) {
         for (int f = 0; f < 8; f++)
             grid[9 * row + f] = (b >> (8 * (7 - row) + f) & 1) ? '1' : '0';
-        grid[9 * row + 8] = row < 7 ? '\n' : '\0';
+        grid[9 * row + 8] = '\n';
     }
-    std::printf("%s\n\n", grid);
-    std::fflush(stdout);
+    grid[8 * 9]     = '\n';
+    grid[8 * 9 + 1] = '\0';
+    output_text(grid, std::strlen(grid));
 }
 
 static bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -205,27 +212,31 @@ void position_print(const Position& pos) {
                   "# # # # \n # # # #\n# # # # \n # # # #";
     for (int s = 0; s < 64; s++)
         if (pos.board[s] > 1) rows[9 * (7 - rank_of(s)) + file_of(s)] = PIECE_LETTERS[pos.board[s]];
-    std::printf("%s\n\n", rows);
-    std::printf(pos.side == WHITE ? "Player: White\n" : "Player: Black\n");
-    std::printf("Ply:%d\n", pos.ply);
-    std::printf("En passant:%d\n", pos.ep_square);
-    std::printf("Capture:%c\n", PIECE_LETTERS[pos.captured]);
-    std::printf("Castling:%d\n", pos.castling);
-    std::printf("Check:%d\n", pos.in_check);
-    std::printf("Static moves:%d\n", pos.static_moves);
-    std::printf("Repeat:%d\n", repetition_count(pos));
-    std::printf("Material:%d\n", pos.material[WHITE] - pos.material[BLACK]);
-    std::printf("Phase:%d\n", pos.phase);
-    std::printf("PVT(opening/endgame):%d/%d\n", pos.pst_opening, pos.pst_endgame);
-    std::printf("Key:%llu\n", static_cast<unsigned long long>(pos.key));
-    std::printf("History: ");
+    // The whole dump is one text, written at once: a search thread's "bestmove" must not land
+    // inside it.
+    GString* text = g_string_new(nullptr);
+    g_string_append_printf(text, "%s\n\n", rows);
+    g_string_append(text, pos.side == WHITE ? "Player: White\n" : "Player: Black\n");
+    g_string_append_printf(text, "Ply:%d\n", pos.ply);
+    g_string_append_printf(text, "En passant:%d\n", pos.ep_square);
+    g_string_append_printf(text, "Capture:%c\n", PIECE_LETTERS[pos.captured]);
+    g_string_append_printf(text, "Castling:%d\n", pos.castling);
+    g_string_append_printf(text, "Check:%d\n", pos.in_check);
+    g_string_append_printf(text, "Static moves:%d\n", pos.static_moves);
+    g_string_append_printf(text, "Repeat:%d\n", repetition_count(pos));
+    g_string_append_printf(text, "Material:%d\n", pos.material[WHITE] - pos.material[BLACK]);
+    g_string_append_printf(text, "Phase:%d\n", pos.phase);
+    g_string_append_printf(text, "PVT(opening/endgame):%d/%d\n", pos.pst_opening, pos.pst_endgame);
+    g_string_append_printf(text, "Key:%llu\n", static_cast<unsigned long long>(pos.key));
+    g_string_append(text, "History: ");
     for (int i = 0; i < pos.ply; i++) {
-        char text[6];
-        move_to_text(pos.history[i].move, text);
-        std::printf("%s ", text);
+        char move[6];
+        move_to_text(pos.history[i].move, move);
+        g_string_append_printf(text, "%s ", move);
     }
-    std::printf("\n");
-    std::fflush(stdout);
+    g_string_append_c(text, '\n');
+    output_text(text->str, text->len);
+    g_string_free(text, TRUE);
 }
 
 // Each failed test prints the dump first, then ends the process with its message.

@@ -4,16 +4,19 @@
 
 #include "moves/picker.h"
 #include "uci/options.h"
+#include "uci/output.h"
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orbelin {
 
 // Prints one "info string" line about the book path and flushes.
 static void book_report(const char* outcome) {
-    std::printf("info string book (%s) %s\n", option_book_file, outcome);
-    std::fflush(stdout);
+    output_printf("info string book (%s) %s\n", option_book_file, outcome);
 }
 
 void bookClose() {
@@ -34,9 +37,28 @@ static void book_refuse(std::FILE* file) {
     book_report("not loaded");
 }
 
+// Opens the path for reading only when it names a regular file holding at least one whole
+// entry: a FIFO would block the open (and every later command) until a writer came, and a
+// device or an empty file is no book. Answers the stream, or null.
+static std::FILE* open_book_file(const char* path) {
+    // Opening without waiting returns at once also for a FIFO that has no writer.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 16) {
+        close(fd);
+        return nullptr;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 void bookOpen() {
     bookClose();
-    std::FILE* file = std::fopen(option_book_file, "rb");
+    std::FILE* file = open_book_file(option_book_file);
     if (file == nullptr) {
         book_report("not loaded");
         return;
@@ -56,9 +78,9 @@ void bookOpen() {
     }
     book_file   = file;
     entry_count = size / 16; // a trailing partial entry is ignored
-    // A directory opens too and claims an enormous size; only reading tells it is no book.
+    // The first entry must read: a file that changed since its size was taken is no book.
     BookEntry first;
-    if (entry_count > 0 && !readEntry(first, 0)) {
+    if (entry_count == 0 || !readEntry(first, 0)) {
         book_refuse(file);
         return;
     }

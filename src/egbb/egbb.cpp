@@ -3,6 +3,7 @@
 #include "egbb/egbb.h"
 
 #include "uci/options.h"
+#include "uci/output.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,10 +40,11 @@ static const char* loader_error() {
 static gpointer entry_point(const char* name, const char* module_path) {
     gpointer address = nullptr;
     if (!g_module_symbol(egbb_module, name, &address)) {
-        std::printf("info string %s (%s)\n", loader_error(), module_path);
+        output_printf("info string %s (%s)\n", loader_error(), module_path);
         return nullptr;
     }
-    if (address == nullptr) std::printf("info string Symbol %s is NULL (%s)\n", name, module_path);
+    if (address == nullptr)
+        output_printf("info string Symbol %s is NULL (%s)\n", name, module_path);
     return address;
 }
 
@@ -61,8 +63,7 @@ void bitbases_load() {
     // 3, 4. A library that cannot be opened leaves the engine without bitbases.
     egbb_module = g_module_open(module_path, G_MODULE_BIND_LAZY);
     if (egbb_module == nullptr) {
-        std::printf("info string %s (%s)\n", loader_error(), module_path);
-        std::fflush(stdout);
+        output_printf("info string %s (%s)\n", loader_error(), module_path);
         return;
     }
     // 5, 6. So does a library without both entry points: it is closed again.
@@ -70,7 +71,6 @@ void bitbases_load() {
     auto probe =
         load ? reinterpret_cast<EgbbProbe>(entry_point("probe_egbb_5men", module_path)) : nullptr;
     if (probe == nullptr) {
-        std::fflush(stdout);
         bitbases_unload();
         return;
     }
@@ -79,8 +79,7 @@ void bitbases_load() {
     int cache_mb = std::clamp(option_bitbases_cache, 1, 256);
     load(option_bitbases_path, cache_mb * 1048576, 2);
     egbb_probe.store(probe, std::memory_order_relaxed);
-    std::printf("info string endgame bitbases loaded\n");
-    std::fflush(stdout);
+    output_printf("info string endgame bitbases loaded\n");
 }
 
 bool bitbases_available() { return egbb_probe.load(std::memory_order_relaxed) != nullptr; }

@@ -4,6 +4,7 @@
 #include "board/fen.h"
 #include "moves/generate.h"
 #include "moves/make.h"
+#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -65,10 +66,15 @@ void legal_moves(Position& pos, RootMoveList& list) {
 }
 
 void rootlist_print(const RootMoveList& list) {
-    for (std::uint32_t i = 0; i < list.count; i++)
-        move_print(list.moves[i].move);
-    std::printf("\n");
-    std::fflush(stdout);
+    GString* text = g_string_new(nullptr);
+    for (std::uint32_t i = 0; i < list.count; i++) {
+        char move[6];
+        move_to_text(list.moves[i].move, move);
+        g_string_append_printf(text, "%s ", move);
+    }
+    g_string_append_c(text, '\n');
+    output_text(text->str, text->len);
+    g_string_free(text, TRUE);
 }
 
 // Keeps room on the history stack for a search after the game: when the game has used most of

@@ -51,8 +51,13 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     const std::uint64_t t_other = white ? limits.btime : limits.wtime;
     const std::uint64_t i_other = white ? limits.binc : limits.winc;
     const std::uint64_t own = (t + (m - 1) * i) / m, opp = (t_other + (m - 1) * i_other) / m;
-    const double a         = double(std::uint32_t(double(own) * 1.3));
-    const double b         = double(std::uint32_t(double(opp) * 1.3));
+    // 1.3 times a clock near 2^32 does not fit 32 bits: the products are capped before they are
+    // truncated to whole milliseconds.
+    auto scaled = [](std::uint64_t share) {
+        return double(std::uint32_t(std::min(double(share) * 1.3, 4294967295.0)));
+    };
+    const double a         = scaled(own);
+    const double b         = scaled(opp);
     double product         = b == 0 ? 2147483648.0 : a * (a / b);
     std::uint64_t estimate = product > 2147483647.0 ? 2147483648u : std::uint64_t(product);
     // The estimate counts the increments still to come, so with a short clock it can reach

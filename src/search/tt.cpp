@@ -39,7 +39,9 @@ void tt_alloc() {
     // 64-bit sizes: 4096 MB is 2^28 entries, beyond 32-bit byte counts.
     for (int mb = option_hash; mb >= 1; mb /= 2) {
         std::uint64_t entries = (std::uint64_t(mb) << 20) / sizeof(TTEntry);
-        auto* table           = static_cast<TTEntry*>(g_try_malloc(entries * sizeof(TTEntry)));
+        // Zeroed memory as the system hands it out: its pages are mapped (and zeroed) only when
+        // first touched, so even the largest table is ready at once.
+        auto* table = static_cast<TTEntry*>(g_try_malloc0(entries * sizeof(TTEntry)));
         if (table == nullptr) {
             g_log(nullptr, G_LOG_LEVEL_WARNING, "Cannot allocate a %d MB hash table\n", mb);
             continue;
@@ -47,7 +49,8 @@ void tt_alloc() {
         tt_table    = table;
         tt_entries  = std::uint32_t(entries);
         option_hash = mb;
-        tt_clear();
+        tt_age.store(1, std::memory_order_relaxed);
+        tt_free_count.store(tt_entries, std::memory_order_relaxed);
         return;
     }
     g_log(nullptr, G_LOG_LEVEL_ERROR, "Cannot allocate a hash table\n");

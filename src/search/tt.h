@@ -42,9 +42,9 @@ inline std::atomic<std::uint32_t> tt_age{1};
 // Entries not yet written or touched in this age; an estimate (updates may be lost).
 inline std::atomic<std::uint32_t> tt_free_count{0};
 
-// Allocates a table of option_hash MB, empty. When the memory cannot be had the engine says so
-// on standard error and keeps (or falls back to) a table it can allocate; option_hash then
-// shows the size in use.
+// Allocates a table of option_hash MB, empty (zeroed lazily by the system). When the memory cannot
+// be had the engine says so on standard error and keeps (or falls back to) a table it can allocate;
+// option_hash then shows the size in use.
 void tt_alloc();
 void tt_free();
 // Empties the table; age 1.

@@ -3,28 +3,42 @@
 #include "uci/uci.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <glib.h>
 
 namespace orbelin {
 
-// Reads the number after the first occurrence of the keyword, if any. A negative clock (some
-// interfaces send one when the time is overdrawn) counts as 0, not as a huge unsigned value.
+// The number after the first occurrence of the keyword: answers false, leaving the field alone,
+// when the keyword is missing or what follows it is not a whole unsigned number ("-1", "abc",
+// "5x"): such a limit counts as not given, never as a wrapped value. A number beyond max reads
+// as max.
+static bool read_number(const char* args, const char* keyword, std::uint64_t max,
+                        std::uint64_t& value) {
+    const char* at = std::strstr(args, keyword);
+    if (at == nullptr) return false;
+    const char* p = at + std::strlen(keyword);
+    while (*p == ' ' || *p == '\t')
+        p++;
+    if (!g_ascii_isdigit(*p)) return false;
+    const char* end = p;
+    std::uint64_t n = 0;
+    for (; g_ascii_isdigit(*end); end++)
+        n = n > (max - std::uint64_t(*end - '0')) / 10 ? max : 10 * n + std::uint64_t(*end - '0');
+    if (*end != '\0' && !g_ascii_isspace(*end)) return false;
+    value = std::min(n, max);
+    return true;
+}
+
 static void read_u32(const char* args, const char* keyword, std::uint32_t& field) {
-    const char* at  = std::strstr(args, keyword);
-    long long value = 0;
-    if (at && std::sscanf(at + std::strlen(keyword), " %lld", &value) == 1)
-        field = std::uint32_t(std::clamp<long long>(value, 0, 0xFFFFFFFFLL));
+    std::uint64_t value = 0;
+    if (read_number(args, keyword, 0xFFFFFFFFu, value)) field = std::uint32_t(value);
 }
 
 void uci_go(const char* args) {
     SearchLimits limits{};
     read_u32(args, "depth", limits.depth);
     read_u32(args, "movetime", limits.movetime);
-    if (const char* at = std::strstr(args, "nodes")) {
-        unsigned long long value = 0;
-        if (std::sscanf(at + 5, " %llu", &value) == 1) limits.nodes = value;
-    }
+    read_number(args, "nodes", ~std::uint64_t(0), limits.nodes);
     limits.infinite = std::strstr(args, "infinite") != nullptr;
     limits.mate     = std::strstr(args, "mate") != nullptr;
     read_u32(args, "wtime", limits.wtime);

@@ -10,6 +10,7 @@
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/options.h"
+#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,17 +18,15 @@
 namespace orbelin {
 
 void uci_print_id() {
-    std::printf("id name %s\n", ENGINE_NAME);
-    std::printf("id author %s\n", ENGINE_AUTHOR);
-    options_print();
-    std::printf("uciok\n");
-    std::fflush(stdout);
+    GString* text = g_string_new(nullptr);
+    g_string_append_printf(text, "id name %s\nid author %s\n", ENGINE_NAME, ENGINE_AUTHOR);
+    options_print(text);
+    g_string_append(text, "uciok\n");
+    output_text(text->str, text->len);
+    g_string_free(text, TRUE);
 }
 
-static void command_isready(const char*) {
-    std::printf("readyok\n");
-    std::fflush(stdout);
-}
+static void command_isready(const char*) { output_printf("readyok\n"); }
 static void command_ucinewgame(const char*) {}
 static void command_stop(const char*) {
     pondering.store(0, std::memory_order_relaxed);
@@ -71,13 +70,13 @@ void uci_dispatch(const char* line) {
             command.run(end);
             return;
         }
-    std::printf("Unknown uci command:%.*s\n", int(length), word);
-    std::fflush(stdout);
+    output_printf("Unknown uci command:%.*s\n", int(length), word);
 }
 
 gboolean uci_on_input(GIOChannel* channel, GIOCondition, gpointer) {
     gchar* line      = nullptr;
-    GIOStatus status = g_io_channel_read_line(channel, &line, nullptr, nullptr, nullptr);
+    gsize length     = 0;
+    GIOStatus status = g_io_channel_read_line(channel, &line, &length, nullptr, nullptr);
     if (line == nullptr) {
         if (status == G_IO_STATUS_AGAIN) return TRUE;
         // The interface closed our input (or reading failed): nothing more can come, so leave
@@ -85,6 +84,9 @@ gboolean uci_on_input(GIOChannel* channel, GIOCondition, gpointer) {
         uci_quit();
         return FALSE;
     }
+    // The line without its "\n" and a "\r" before it; every other byte belongs to the line.
+    if (length > 0 && line[length - 1] == '\n') line[--length] = '\0';
+    if (length > 0 && line[length - 1] == '\r') line[--length] = '\0';
     uci_dispatch(line);
     g_free(line);
     return TRUE;
@@ -127,6 +129,9 @@ void engine_startup() {
               "Cannot create new uci GIOChannel!\n"); // message text kept as is
     // Lines are taken as bytes: a stray non-UTF-8 byte must not make the channel fail.
     g_io_channel_set_encoding(uci_channel, nullptr, nullptr);
+    // Only "\n" ends a line: left to itself the channel would also end lines at "\r" alone,
+    // NUL and U+2029.
+    g_io_channel_set_line_term(uci_channel, "\n", 1);
     // Hang-up is watched too: a closed pipe reports only that, and must end the engine.
     if (g_io_add_watch(uci_channel, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), uci_on_input,
                        nullptr) == 0)

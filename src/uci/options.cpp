@@ -6,9 +6,11 @@
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
+#include "uci/output.h"
 #include "uci/uci.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,28 +85,34 @@ void set_check(Option* option, const char* value_text) {
     if (value_text != nullptr) next_word(value_text, word, sizeof word);
     if (g_ascii_strcasecmp(word, "true") == 0 || g_ascii_strcasecmp(word, "false") == 0) {
         *static_cast<int*>(option->value) = g_ascii_strcasecmp(word, "true") == 0;
-        std::printf("info string %s set to %s\n", option->name, word);
-        std::fflush(stdout);
+        output_printf("info string %s set to %s\n", option->name, word);
     } else {
         g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong value %s!\n", word);
     }
 }
 
-void set_spin(Option* option, const char* value_text) {
+// Answers true when the value is stored.
+bool set_spin(Option* option, const char* value_text) {
     char word[256] = "";
     if (value_text != nullptr) next_word(value_text, word, sizeof word);
     char* end   = nullptr;
+    errno       = 0;
     long long n = std::strtoll(word, &end, 10);
-    bool number = end != word && *end == '\0';
-    int shown   = int(std::clamp<long long>(n, G_MININT32, G_MAXINT32));
+    bool number = end != word && *end == '\0' && errno == 0;
     if (!number || n < option->min || n > option->max) {
-        g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong uci option value (%s:%d)\n", option->name,
-              shown);
-        return;
+        // A number that fits is named as a number; anything else exactly as it was sent, never
+        // as a wrapped or clamped value.
+        if (number && n >= G_MININT32 && n <= G_MAXINT32)
+            g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong uci option value (%s:%d)\n", option->name,
+                  int(n));
+        else
+            g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong uci option value (%s:%s)\n", option->name,
+                  word);
+        return false;
     }
     *static_cast<int*>(option->value) = int(n);
-    std::printf("info string %s set to %d\n", option->name, int(n));
-    std::fflush(stdout);
+    output_printf("info string %s set to %d\n", option->name, int(n));
+    return true;
 }
 
 } // namespace
@@ -128,25 +136,27 @@ void options_free() {
     option_list = nullptr;
 }
 
-void options_print() {
+void options_print(GString* text) {
     for (GList* cell = option_list; cell != nullptr; cell = cell->next) {
         const auto* option = static_cast<const Option*>(cell->data);
         switch (option->type) {
         case OPTION_SPIN:
-            std::printf("option name %s type spin default %i min %i max %i\n", option->name,
-                        option->default_value, option->min, option->max);
+            g_string_append_printf(text, "option name %s type spin default %i min %i max %i\n",
+                                   option->name, option->default_value, option->min, option->max);
             break;
         case OPTION_STRING:
-            std::printf("option name %s type string default %s\n", option->name,
-                        option->default_text);
+            g_string_append_printf(text, "option name %s type string default %s\n", option->name,
+                                   option->default_text);
             break;
         case OPTION_BUTTON:
-            std::printf("option name %s type button\n", option->name);
+            g_string_append_printf(text, "option name %s type button\n", option->name);
             break;
         case OPTION_CHECK:
-            std::printf(option->default_value ? "option name %s type check default true\n"
-                                              : "option name %s type check default false\n",
-                        option->name);
+            g_string_append_printf(text,
+                                   option->default_value
+                                       ? "option name %s type check default true\n"
+                                       : "option name %s type check default false\n",
+                                   option->name);
             break;
         }
     }
@@ -172,13 +182,14 @@ void uci_setoption(const char* args) {
         }
     }
 
-    // 2. Look it up; 3. store by type; 4. or say it is unknown. A refused string value keeps
-    // the old one, and what was loaded from it stays loaded.
-    bool refused = false;
+    // 2. Look it up; 3. store by type; 4. or say it is unknown. A refused value keeps the old
+    // one; its follow-up still runs (the book and the bitbases are reopened from the kept
+    // value), except that a refused Hash keeps the table it has, contents and all.
+    bool hash_set = false;
     if (Option* option = find_option(name)) {
         switch (option->type) {
         case OPTION_STRING:
-            refused = !set_string(option, value);
+            set_string(option, value);
             break;
         case OPTION_CHECK:
             set_check(option, value);
@@ -186,27 +197,28 @@ void uci_setoption(const char* args) {
         case OPTION_SPIN:
             // The workers are restarted with the count in force afterwards, new or old.
             if (option->value == &option_threads) workers_stop();
-            set_spin(option, value);
+            hash_set = set_spin(option, value) && option->value == &option_hash;
             if (option->value == &option_threads) workers_start();
             break;
         default:
             break;
         }
     } else {
-        std::printf("info wrong uci option name (%s)\n", name);
-        std::fflush(stdout);
+        output_printf("info wrong uci option name (%s)\n", name);
     }
 
     // 5. Follow-ups by name.
     if (g_ascii_strcasecmp(name, "Clear Hash") == 0) {
         tt_clear();
     } else if (g_ascii_strcasecmp(name, "Hash") == 0) {
-        tt_free();
-        tt_alloc();
-    } else if (g_ascii_strcasecmp(name, "Book File") == 0 && !refused) {
+        if (hash_set) {
+            tt_free();
+            tt_alloc();
+        }
+    } else if (g_ascii_strcasecmp(name, "Book File") == 0) {
         bookClose();
         bookOpen();
-    } else if ((g_ascii_strcasecmp(name, "Bitbases Path") == 0 && !refused) ||
+    } else if (g_ascii_strcasecmp(name, "Bitbases Path") == 0 ||
                g_ascii_strcasecmp(name, "Bitbases Cache Size") == 0) {
         bitbases_load();
     }

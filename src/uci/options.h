@@ -38,8 +38,8 @@ inline GList* option_list = nullptr;
 
 void options_init();
 void options_free();
-// The "option name ..." declaration lines, defaults as recorded when the list was built.
-void options_print();
+// Appends the "option name ..." declaration lines, defaults as recorded when the list was built.
+void options_print(GString* text);
 // "setoption name <name words> [value <word>]": stores, reports and applies the change.
 void uci_setoption(const char* args);
 

@@ -34,8 +34,9 @@ TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     engine_send(engine, "go depth 6");
     EXPECT_EQ(until_bestmove(engine), std::vector<std::string>{"bestmove e2e4 "});
 
-    // A refused (too long) path keeps the book that is open.
+    // A refused (too long) path keeps the book, which is reopened as for an accepted value.
     engine_send(engine, "setoption name Book File value /" + std::string(300, 'x'));
+    EXPECT_EQ(engine_read_line(engine), "info string book (" + book + ") loaded");
     engine_send(engine, "go depth 6");
     EXPECT_EQ(until_bestmove(engine), std::vector<std::string>{"bestmove e2e4 "});
 

@@ -137,6 +137,9 @@ TEST(TimeBudget, DocumentedExamples) {
         // With increments the estimate may come near the whole of a short clock: half stays.
         {40, 70, 50, 70, 50, 0, &white, 35},
         {40, 60000, 0, 2000, 0, 0, &white, 30000},
+        // Clocks near 2^32 milliseconds stay within range when scaled.
+        {1, 4294967295u, 0, 4294967295u, 0, 0, &white, 4080218930u},
+        {40, 4294967295u, 0, 1, 0, 0, &white, 2147483647u},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.budget);

@@ -1,0 +1,76 @@
+// "setoption" in-process: refused values keep what they would have replaced, and numbers are
+// named as they were sent.
+#include "search/search.h"
+#include "search/tt.h"
+#include "uci/options.h"
+#include "uci/uci.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace orbelin {
+namespace {
+
+class SetOption : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        option_hash = 1;
+        tt_alloc();
+        options_init();
+        stop_flag.store(0);
+    }
+    void TearDown() override {
+        options_free();
+        tt_free();
+        option_hash = 64;
+    }
+    // Runs the command; answers what it wrote on standard error.
+    static std::string setoption(const std::string& args) {
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        uci_setoption(args.c_str());
+        ::testing::internal::GetCapturedStdout();
+        return ::testing::internal::GetCapturedStderr();
+    }
+};
+
+TEST_F(SetOption, RefusedHashKeepsTheTableAndItsEntries) {
+    TTEntry* slot;
+    std::uint64_t data;
+    tt_probe(12345, slot, data);
+    tt_store(slot, 12345, 6, 77, TT_EXACT, 0);
+    TTEntry* table = tt_table;
+    for (const char* value : {"0", "4097", "-1", "abc", ""}) {
+        SCOPED_TRACE(value);
+        setoption(std::string(" name Hash value ") + value);
+        EXPECT_EQ(option_hash, 1);
+        EXPECT_EQ(tt_table, table);
+        ASSERT_EQ(tt_probe(12345, slot, data), 1);
+        EXPECT_EQ(tt_score(data), 77);
+    }
+    setoption(" name Hash value 2"); // an accepted value gives a new, empty table
+    EXPECT_EQ(option_hash, 2);
+    EXPECT_EQ(tt_entries, 2u << 16);
+    EXPECT_EQ(tt_probe(12345, slot, data), 0);
+}
+
+TEST_F(SetOption, RefusedNumbersAreNamedAsSent) {
+    const struct {
+        const char* args;
+        const char* message;
+    } cases[] = {
+        {" name Bitbases Cache Size value 99999999999",
+         "Wrong uci option value (Bitbases Cache Size:99999999999)"},
+        {" name Threads value -4294967297", "Wrong uci option value (Threads:-4294967297)"},
+        {" name MultiPV value 21", "Wrong uci option value (MultiPV:21)"},
+        {" name MultiPV value 0x10", "Wrong uci option value (MultiPV:0x10)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string message = setoption(c.args);
+        EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+}
+
+} // namespace
+} // namespace orbelin
