@@ -50,7 +50,7 @@ inline bool node_start(Position& pos, int alpha, int beta, int depth, int ply, i
     if (tt_probe(pos.key, n.slot, n.data)) {
         n.hash_move = playable_hash_move(pos, n.data);
         if (tt_depth(n.data) >= depth) {
-            int stored = tt_score(n.data);
+            int stored = tt_score_from_table(tt_score(n.data), ply);
             switch (tt_flag(n.data)) {
             case TT_EXACT:
                 return score = stored, true;
@@ -89,7 +89,7 @@ inline bool node_start(Position& pos, int alpha, int beta, int depth, int ply, i
         int reply = -Child(pos, -beta, -beta + 1, depth < 7 ? depth - 3 : depth - 4, ply + 1, 0);
         unmake_move(pos);
         if (reply >= beta) {
-            tt_store(n.slot, pos.key, depth, reply, TT_LOWER, 0);
+            tt_store(n.slot, pos.key, depth, tt_score_to_table(reply, ply), TT_LOWER, 0);
             return score = reply, true;
         }
     }
@@ -134,14 +134,14 @@ inline int node_finish(Position& pos, const NodeStart& n, int alpha, Move best_m
                        int ply) {
     if (counter == 0) {
         int score = pos.in_check ? ply - MATE : 0;
-        tt_store(n.slot, pos.key, n.depth, score, TT_EXACT, 0);
+        tt_store(n.slot, pos.key, n.depth, tt_score_to_table(score, ply), TT_EXACT, 0);
         return score;
     }
     if (best_move != 0) {
-        tt_store(n.slot, pos.key, n.depth, alpha, TT_EXACT, best_move);
+        tt_store(n.slot, pos.key, n.depth, tt_score_to_table(alpha, ply), TT_EXACT, best_move);
         return alpha;
     }
-    tt_store(n.slot, pos.key, n.depth, alpha, TT_UPPER, n.hash_move);
+    tt_store(n.slot, pos.key, n.depth, tt_score_to_table(alpha, ply), TT_UPPER, n.hash_move);
     return alpha;
 }
 

@@ -190,7 +190,7 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
             if (score > alpha) {
                 if (score >= beta) {
                     if (list.stage == 1) history_raise(move, depth);
-                    tt_store(n.slot, pos.key, depth, score, TT_LOWER, move);
+                    tt_store(n.slot, pos.key, depth, tt_score_to_table(score, ply), TT_LOWER, move);
                     return score;
                 }
                 best_move = move;
@@ -247,7 +247,8 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
                         take_result();
                     abort_flag.store(0, std::memory_order_relaxed);
                     if (move_type(r.move) == MOVE_QUIET) history_raise(r.move, depth);
-                    tt_store(n.slot, pos.key, depth, r.score, TT_LOWER, r.move);
+                    tt_store(n.slot, pos.key, depth, tt_score_to_table(r.score, ply), TT_LOWER,
+                             r.move);
                     return r.score;
                 }
                 best_move = r.move;
@@ -283,7 +284,7 @@ int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int 
             if (score > alpha) {
                 if (score >= beta) {
                     if (move_type(move) == MOVE_QUIET) history_raise(move, depth);
-                    tt_store(n.slot, pos.key, depth, score, TT_LOWER, move);
+                    tt_store(n.slot, pos.key, depth, tt_score_to_table(score, ply), TT_LOWER, move);
                     return score;
                 }
                 best_move = move;

@@ -50,7 +50,7 @@ int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_a
         if (score > alpha) {
             if (score >= beta) {
                 if (list.stage == 1) history_raise(move, depth);
-                tt_store(n.slot, pos.key, depth, score, TT_LOWER, move);
+                tt_store(n.slot, pos.key, depth, tt_score_to_table(score, ply), TT_LOWER, move);
                 return score;
             }
             best_move = move;

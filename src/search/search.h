@@ -21,6 +21,10 @@ inline std::atomic<int> stop_flag{0};
 // 1 while the running search is a ponder search; set by "go ponder", cleared by "ponderhit",
 // "stop", a new "go" and "quit" (main thread); polled by the searchers.
 inline std::atomic<int> pondering{0};
+// 1 while the running search is an infinite one ("go infinite"): set by "go", cleared by
+// "stop", a new "go" and "quit" (main thread). An infinite search is analysis: it never answers
+// before "stop", whatever ended its deepening.
+inline std::atomic<int> infinite_search{0};
 // Raised by the coordinating search thread to call worker threads off; polled by every node.
 inline std::atomic<int> abort_flag{0};
 // Counters of the current search, reset by think; lost updates between threads are tolerated,
@@ -50,12 +54,21 @@ struct SearchLimits {
     std::uint32_t movetime;
     std::uint32_t infinite;
     std::uint32_t mate;
+    // "searchmoves": the listed moves that are legal in the position, in the order given.
+    std::uint32_t searchmoves_count;
+    Move searchmoves[MOVELIST_SIZE];
 };
 
 // Fixed by start_search on the main thread before the search thread starts.
 inline std::uint32_t budget_ms   = 0;
 inline std::uint32_t depth_limit = 1;
 inline std::uint64_t node_limit  = ~std::uint64_t(0);
+// The root moves the search is restricted to ("searchmoves"), none for all; and the number of
+// variations root_search keeps (the MultiPV value, at most the number of root moves). Both are
+// fixed before the search thread starts (the first by start_search, the second by think).
+inline std::uint32_t search_moves_count = 0;
+inline Move search_moves[MOVELIST_SIZE];
+inline int search_multipv = 1;
 // The running (or finished, not yet waited for) search thread; main thread only.
 inline GThread* search_thread = nullptr;
 

@@ -19,15 +19,34 @@ namespace orbelin {
 
 namespace {
 
-// A ponder search may not answer before "ponderhit" or "stop": its last line waits for them.
+// The root's children are searched at ply 0, so mate scores stored for the root count from -1.
+constexpr int ROOT_PLY = -1;
+
+// A ponder search may not answer before "ponderhit" or "stop", nor an infinite one before
+// "stop": its last line waits for them.
 void wait_while_pondering() {
-    while (pondering.load(std::memory_order_relaxed))
+    while (pondering.load(std::memory_order_relaxed) ||
+           infinite_search.load(std::memory_order_relaxed))
         g_usleep(1000);
 }
 
 void finish(Move move, Move ponder) {
     wait_while_pondering();
     print_bestmove(move, ponder);
+}
+
+// Keeps only the root moves "searchmoves" listed, in the list's order; when none of them is in
+// the list, all stay. Answers true when the list was restricted.
+bool restrict_root(RootMoveList& list) {
+    if (search_moves_count == 0) return false;
+    std::uint32_t kept = 0;
+    for (std::uint32_t i = 0; i < list.count; i++)
+        if (std::find(search_moves, search_moves + search_moves_count, list.moves[i].move) !=
+            search_moves + search_moves_count)
+            list.moves[kept++] = list.moves[i];
+    if (kept == 0) return false;
+    list.count = kept;
+    return true;
 }
 
 } // namespace
@@ -59,7 +78,7 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
     TTEntry* slot;
     std::uint64_t data;
     tt_probe(root_key, slot, data);
-    const int kept = option_multipv;
+    const int kept = search_multipv;
 
     while (!stop_flag.load(std::memory_order_relaxed) ||
            pondering.load(std::memory_order_relaxed)) {
@@ -68,7 +87,8 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
         while (index < int(list.count) && int(list.moves[index].depth) >= depth)
             index++;
         if (index == int(list.count)) {
-            tt_store_root(root_key, depth, list.moves[0].score, list.moves[0].move);
+            tt_store_root(root_key, depth, tt_score_to_table(list.moves[0].score, ROOT_PLY),
+                          list.moves[0].move);
             return;
         }
         // 2. Make it; 3. announce it.
@@ -100,13 +120,14 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
                 // 7. A kept variation: record, collect and print it, widen on failure.
                 index = root_reposition(list, index, score, depth);
                 tt_collect_pv(pos, list.moves[index].pv);
-                print_pv_lines(pos, depth, kept, list);
+                print_pv_lines(pos.side ^ 1, depth, kept, list);
                 if (score >= beta) {
                     if (failed_low) break;
                     delta *= 2;
                     alpha = score;
                     beta  = std::min(score + delta, 30001);
-                    tt_store(slot, root_key, depth, score, TT_LOWER, move);
+                    tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_LOWER,
+                             move);
                     failed_high = true;
                     continue;
                 }
@@ -115,25 +136,26 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
                     delta *= 2;
                     beta  = score;
                     alpha = std::max(score - delta, -30001);
-                    tt_store(slot, root_key, depth, score, TT_UPPER, move);
+                    tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_UPPER,
+                             move);
                     failed_low = true;
                     continue;
                 }
-                tt_store(slot, root_key, depth, score, TT_EXACT, move);
+                tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_EXACT, move);
                 break;
             }
             // 8. Not kept: a move that fails low keeps its place and its old variation.
             if (score <= alpha) {
                 list.moves[index].score = score;
                 list.moves[index].depth = std::uint32_t(depth);
-                tt_store(slot, root_key, depth, score, TT_UPPER, move);
+                tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_UPPER, move);
                 break;
             }
             index = root_reposition(list, index, score, depth);
-            print_pv_lines(pos, depth, kept, list);
+            print_pv_lines(pos.side ^ 1, depth, kept, list);
             alpha = score;
             beta  = std::min(score + 4, 30001);
-            tt_store(slot, root_key, depth, score, TT_LOWER, move);
+            tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_LOWER, move);
             delta       = 4;
             failed_high = true;
         }
@@ -167,7 +189,12 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         g_free(list);
         return;
     }
-    if (list->count == 1) {
+    // An infinite search is analysis, and "searchmoves" asks for the listed moves to be
+    // searched: neither answers with a lone move or a book move unsearched.
+    const bool analysis             = infinite_search.load(std::memory_order_relaxed) != 0;
+    const std::uint32_t legal_count = list->count;
+    const bool restricted           = restrict_root(*list);
+    if (list->count == 1 && !analysis && !restricted) {
         finish(list->moves[0].move, 0);
         g_free(list);
         return;
@@ -175,8 +202,9 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
 
     tt_new_search();
     history_clear();
-    option_multipv = std::min(option_multipv, int(list->count));
-    if (book_available()) {
+    option_multipv = std::min(option_multipv, int(legal_count));
+    search_multipv = std::min(option_multipv, int(list->count));
+    if (!analysis && !restricted && book_available()) {
         if (Move move = book_move(pos)) {
             finish(move, 0);
             g_free(list);
@@ -184,6 +212,7 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         }
     }
 
+    pv_lines_printed = false;
     for (std::uint32_t depth = 1;; depth++) {
         if (stop_flag.load(std::memory_order_relaxed) && !pondering.load(std::memory_order_relaxed))
             break;
@@ -192,6 +221,8 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         print_stats(int(depth), nodes.load(std::memory_order_relaxed));
         if (depth + 1 > max_depth || nodes.load(std::memory_order_relaxed) >= max_nodes) break;
     }
+    // A search too short for the iteration lines still reports the score it found.
+    if (!pv_lines_printed) print_last_pv_lines(pos.side, search_multipv, *list);
     finish(list->moves[0].move, list->moves[0].pv[0]);
     g_free(list);
 }

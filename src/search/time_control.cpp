@@ -66,13 +66,18 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
                                                      : std::uint64_t(double(t) * 0.95 / double(m));
     // A budget that rounds to nothing is one millisecond, not the whole clock.
     if (budget == 0) return std::uint32_t(std::min<std::uint64_t>(t, 1));
-    return std::uint32_t(budget);
+    // However few moves are to go, min(T / 2, 100 ms) of the clock T stays for the interface's
+    // lag.
+    const std::uint64_t reserve = std::min<std::uint64_t>(t / 2, 100);
+    return std::uint32_t(std::max<std::uint64_t>(std::min(budget, t - reserve), t > 0 ? 1 : 0));
 }
 
 void start_search(const Position& pos, SearchLimits limits) {
     stop_flag.store(0, std::memory_order_relaxed);
     abort_flag.store(0, std::memory_order_relaxed);
-    node_limit = limits.nodes != 0 ? limits.nodes : ~std::uint64_t(0);
+    node_limit         = limits.nodes != 0 ? limits.nodes : ~std::uint64_t(0);
+    search_moves_count = limits.searchmoves_count;
+    std::copy(limits.searchmoves, limits.searchmoves + limits.searchmoves_count, search_moves);
     if (limits.movestogo == 0) limits.movestogo = 40;
     budget_ms = time_budget(pos, limits);
     if (limits.infinite)
@@ -91,7 +96,10 @@ void start_search(const Position& pos, SearchLimits limits) {
 
 gboolean stop_search(gpointer) {
     stop_flag.store(1, std::memory_order_relaxed);
-    if (!pondering.load(std::memory_order_relaxed) && search_thread != nullptr) {
+    // A ponder or infinite search that has stopped holds its answer until the interface
+    // speaks: the timer must not wait for it.
+    if (!pondering.load(std::memory_order_relaxed) &&
+        !infinite_search.load(std::memory_order_relaxed) && search_thread != nullptr) {
         g_thread_join(search_thread);
         search_thread = nullptr;
     }
@@ -100,6 +108,7 @@ gboolean stop_search(gpointer) {
 
 void search_finish() {
     pondering.store(0, std::memory_order_relaxed);
+    infinite_search.store(0, std::memory_order_relaxed);
     stop_search();
 }
 

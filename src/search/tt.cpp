@@ -1,6 +1,7 @@
 // Transposition table allocation, probing, the replacement rule and the principal-variation walk.
 #include "search/tt.h"
 
+#include "board/attacks.h"
 #include "moves/generate.h"
 #include "moves/make.h"
 #include "moves/picker.h"
@@ -25,9 +26,7 @@ inline void write_entry(TTEntry* slot, std::uint64_t key, std::uint64_t data) {
     store(slot->data, data);
     store(slot->check, key ^ data);
 }
-inline bool stopping() {
-    return stop_flag.load(std::memory_order_relaxed) || abort_flag.load(std::memory_order_relaxed);
-}
+inline bool stopping() { return search_stopped(); }
 inline void free_count_down() {
     std::uint32_t free = tt_free_count.load(std::memory_order_relaxed);
     if (free > 0) tt_free_count.store(free - 1, std::memory_order_relaxed);
@@ -122,13 +121,14 @@ void tt_collect_pv(Position& pos, Move* pv) {
     int made = 0;
     TTEntry* slot;
     std::uint64_t data;
-    int hit = tt_probe(pos.key, slot, data);
+    auto drawn = [&pos] { return repetition_count(pos) != 0 || pos.static_moves >= 100; };
+    int hit    = !drawn() && tt_probe(pos.key, slot, data);
     while (hit && made < 13) {
         Move m = tt_move(data);
         // A move from the table is played only when it can be played here.
         if (m == 0 || !move_is_pseudo_legal(pos, m) || !make_move(pos, m)) break;
         pv[made++] = m;
-        hit        = tt_probe(pos.key, slot, data);
+        hit        = !drawn() && tt_probe(pos.key, slot, data);
     }
     pv[made] = 0;
     for (int i = 0; i < made; i++)

@@ -34,6 +34,21 @@ constexpr int tt_score(std::uint64_t data) { return std::int16_t(data >> 48); }
 static_assert(tt_score(tt_pack(1, 0, 0, 1, -30000)) == -30000);
 static_assert(tt_score(tt_pack(1, 0, 0, 1, 30000)) == 30000);
 
+// Mate scores go into the table as distances from the node, not from the root: a mate found at
+// ply p scores p - 30000 at the root's distance, and the same position met at another ply has
+// another distance to the root. Scores beyond TT_MATE_BOUND are mates; the root itself is at
+// ply -1 (its children are searched at ply 0).
+constexpr int TT_MATE_BOUND = 29000;
+constexpr int tt_score_to_table(int score, int ply) {
+    return score >= TT_MATE_BOUND ? score + ply : score <= -TT_MATE_BOUND ? score - ply : score;
+}
+constexpr int tt_score_from_table(int score, int ply) {
+    return score >= TT_MATE_BOUND ? score - ply : score <= -TT_MATE_BOUND ? score + ply : score;
+}
+static_assert(tt_score_from_table(tt_score_to_table(5 - 30000, 3), 7) == 9 - 30000);
+static_assert(tt_score_from_table(tt_score_to_table(30000, -1), 4) == 30000 - 5);
+static_assert(tt_score_to_table(1234, 9) == 1234);
+
 // Written by the main thread ("setoption", start-up) while no search runs; read by searchers.
 inline TTEntry* tt_table        = nullptr;
 inline std::uint32_t tt_entries = 0;
@@ -54,12 +69,15 @@ void tt_new_search();
 // 1 when the slot of the key holds it. The slot and its data word are handed back either way.
 int tt_probe(std::uint64_t key, TTEntry*& slot, std::uint64_t& data);
 // Writes into the slot found by the last probe of the key, depth-preferred within an age and
-// always over an older age; nothing while the search is stopping.
+// always over an older age; nothing while the search is really stopping (stopped and not
+// pondering, or aborted): a ponder search that has outlived its budget still learns.
 void tt_store(TTEntry* slot, std::uint64_t key, int depth, int score, int flag, Move move);
 // Writes an exact root entry whatever the slot holds; nothing while the search is stopping.
 void tt_store_root(std::uint64_t key, int depth, int score, Move move);
 // With the root move made: walks the table's moves from the position (at most 13), checking
-// each is playable, and writes them to pv ending with 0. The position comes back unchanged.
+// each is playable, and writes them to pv ending with 0. The walk ends after a move that
+// repeats a position of the game or of the line, or completes fifty moves without capture or
+// pawn move: a drawn line goes no further. The position comes back unchanged.
 void tt_collect_pv(Position& pos, Move* pv);
 // Per mille of the entries written or touched in this age.
 std::uint32_t hashfull_permill();

@@ -1,4 +1,6 @@
 // The "go" command: limits from the argument text, then a new search.
+#include "board/fen.h"
+#include "moves/picker.h"
 #include "search/search.h"
 #include "uci/uci.h"
 
@@ -34,6 +36,36 @@ static void read_u32(const char* args, const char* keyword, std::uint32_t& field
     if (read_number(args, keyword, 0xFFFFFFFFu, value)) field = std::uint32_t(value);
 }
 
+// The words after "searchmoves" that name legal moves of the position (any letter case), each
+// once, in the order given; other words are skipped.
+static void read_searchmoves(const char* args, Position& pos, SearchLimits& limits) {
+    const char* at = std::strstr(args, "searchmoves");
+    if (at == nullptr) return;
+    RootMoveList* legal = g_new(RootMoveList, 1);
+    legal_moves(pos, *legal);
+    for (const char* p = at + std::strlen("searchmoves");;) {
+        while (g_ascii_isspace(*p))
+            p++;
+        const char* end = p;
+        while (*end != '\0' && !g_ascii_isspace(*end))
+            end++;
+        std::size_t length = std::size_t(end - p);
+        if (length == 0) break;
+        for (std::uint32_t i = 0; i < legal->count; i++) {
+            char text[6];
+            move_to_text(legal->moves[i].move, text);
+            if (std::strlen(text) != length || g_ascii_strncasecmp(p, text, length) != 0) continue;
+            Move move   = legal->moves[i].move;
+            bool listed = false;
+            for (std::uint32_t k = 0; k < limits.searchmoves_count; k++)
+                listed |= limits.searchmoves[k] == move;
+            if (!listed) limits.searchmoves[limits.searchmoves_count++] = move;
+        }
+        p = end;
+    }
+    g_free(legal);
+}
+
 void uci_go(const char* args) {
     SearchLimits limits{};
     read_u32(args, "depth", limits.depth);
@@ -46,11 +78,13 @@ void uci_go(const char* args) {
     read_u32(args, "winc", limits.winc);
     read_u32(args, "binc", limits.binc);
     read_u32(args, "movestogo", limits.movestogo);
+    read_searchmoves(args, *current_position, limits);
 
     // Any earlier search ends (and its thread is reclaimed) before the new one starts, even a
     // ponder search the interface did not stop.
     search_finish();
     pondering.store(std::strstr(args, "ponder") != nullptr, std::memory_order_relaxed);
+    infinite_search.store(int(limits.infinite), std::memory_order_relaxed);
     g_timer_start(elapsed_timer);
     start_search(*current_position, limits);
 }

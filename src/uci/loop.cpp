@@ -30,12 +30,20 @@ static void command_isready(const char*) { output_printf("readyok\n"); }
 static void command_ucinewgame(const char*) {}
 static void command_stop(const char*) {
     pondering.store(0, std::memory_order_relaxed);
+    infinite_search.store(0, std::memory_order_relaxed);
     stop_search();
 }
 static void command_ponderhit(const char*) { pondering.store(0, std::memory_order_relaxed); }
 static void command_quit(const char*) { uci_quit(); }
 static void command_uci(const char*) { uci_print_id(); }
-static void command_debug(const char*) { position_print(*current_position); }
+// "debug on" and "debug off" are the protocol's switches, which change nothing here; any other
+// "debug" prints the board dump.
+static void command_debug(const char* args) {
+    char word[8] = "";
+    std::sscanf(args, " %7s", word);
+    if (g_ascii_strcasecmp(word, "on") == 0 || g_ascii_strcasecmp(word, "off") == 0) return;
+    position_print(*current_position);
+}
 
 // Commands in the order they are tried; the first name equal to the line's first word,
 // ignoring ASCII case, runs with the rest of the line.

@@ -104,9 +104,9 @@ void format_score(char* buffer, std::size_t size, int score, int root_side) {
         g_snprintf(buffer, size, "score cp %d ", score);
 }
 
-void print_pv_lines(const Position& pos, int depth, int count, const RootMoveList& list) {
-    if (depth <= 4 || !output_enabled) return;
-    const int root_side = pos.side ^ 1;
+void print_last_pv_lines(int root_side, int count, const RootMoveList& list) {
+    if (!output_enabled) return;
+    pv_lines_printed = true;
     for (int i = 0; i < count; i++) {
         const RootMove& entry = list.moves[i];
         Line line;
@@ -126,6 +126,11 @@ void print_pv_lines(const Position& pos, int depth, int count, const RootMoveLis
         line.add("\n");
         output_text(line.text, line.length);
     }
+}
+
+void print_pv_lines(int root_side, int depth, int count, const RootMoveList& list) {
+    if (depth <= 4) return;
+    print_last_pv_lines(root_side, count, list);
 }
 
 void print_currmove(int depth, int index, const RootMoveList& list) {

@@ -40,6 +40,14 @@ TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     engine_send(engine, "go depth 6");
     EXPECT_EQ(until_bestmove(engine), std::vector<std::string>{"bestmove e2e4 "});
 
+    // Analysis never plays from the book: it searches until "stop".
+    engine_send(engine, "go infinite");
+    EXPECT_FALSE(engine_expect(engine, "bestmove", 500).has_value());
+    engine_send(engine, "stop");
+    auto analysed = until_bestmove(engine);
+    EXPECT_GT(analysed.size(), 1u);
+    EXPECT_EQ(analysed.back().rfind("bestmove ", 0), 0u);
+
     engine_send(engine, "setoption name OwnBook value false");
     EXPECT_EQ(engine_read_line(engine), "info string OwnBook set to false");
     engine_send(engine, "go depth 5");

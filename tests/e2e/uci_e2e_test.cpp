@@ -46,7 +46,10 @@ TEST(UciE2E, CommandWordsIgnoreCaseAndUnknownWordsAreNamed) {
 TEST(UciE2E, DebugPrintsTheStartPositionDump) {
     PositionPtr start(position_new());
     EngineProcess engine = engine_start();
+    // The protocol's switches print nothing; a bare "debug" prints the dump.
     engine_send(engine, "debug on");
+    engine_send(engine, "DEBUG off");
+    engine_send(engine, "debug");
     const std::string expected[] = {
         "rnbqkbnr",
         "pppppppp",
@@ -74,7 +77,7 @@ TEST(UciE2E, DebugPrintsTheStartPositionDump) {
     for (const std::string& line : expected)
         EXPECT_EQ(engine_read_line(engine), line);
     engine_send(engine, "isready");
-    EXPECT_EQ(engine_read_line(engine), "readyok"); // "on" switched nothing and printed nothing
+    EXPECT_EQ(engine_read_line(engine), "readyok");
     engine_send(engine, "quit");
     EXPECT_EQ(engine_wait(engine), 0);
 }

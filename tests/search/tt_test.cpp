@@ -72,13 +72,18 @@ TEST_F(TranspositionTable, NothingIsStoredWhileStopping) {
     std::uint64_t data;
     tt_probe(5, slot, data);
     stop_flag.store(1);
-    pondering.store(1);
     tt_store(slot, 5, 3, 1, TT_EXACT, 0);
     tt_store_root(5, 3, 1, 0);
     EXPECT_EQ(tt_probe(5, slot, data), 0);
+    // A ponder search past its budget goes on, and goes on learning.
+    pondering.store(1);
+    tt_probe(6, slot, data);
+    tt_store(slot, 6, 3, 1, TT_EXACT, 0);
+    EXPECT_EQ(tt_probe(6, slot, data), 1);
     pondering.store(0);
     stop_flag.store(0);
     abort_flag.store(1);
+    tt_probe(5, slot, data);
     tt_store(slot, 5, 3, 1, TT_EXACT, 0);
     EXPECT_EQ(tt_probe(5, slot, data), 0);
     abort_flag.store(0);
@@ -137,6 +142,10 @@ TEST(TimeBudget, DocumentedExamples) {
         // With increments the estimate may come near the whole of a short clock: half stays.
         {40, 70, 50, 70, 50, 0, &white, 35},
         {40, 60000, 0, 2000, 0, 0, &white, 30000},
+        // The last move before the time control keeps 100 ms, or half of a shorter clock.
+        {1, 1000, 0, 1000, 0, 0, &white, 900},
+        {1, 100, 0, 100, 0, 0, &white, 50},
+        {2, 150, 0, 150, 0, 0, &black, 71},
         // Clocks near 2^32 milliseconds stay within range when scaled.
         {1, 4294967295u, 0, 4294967295u, 0, 0, &white, 4080218930u},
         {40, 4294967295u, 0, 1, 0, 0, &white, 2147483647u},
