@@ -132,7 +132,12 @@ void eval_pawns(const Position& pos, EvalInfo& info) {
     } else {
         std::uint64_t key   = pawn_key(pos);
         PawnHashEntry* slot = nullptr;
-        if (!pawn_hash_probe(key, slot, scores, info.passers)) {
+        bool hit            = pawn_hash_probe(key, slot, scores, info.passers);
+#ifdef ORBELIN_STATS
+        pawn_hash_probes.fetch_add(1, std::memory_order_relaxed);
+        if (hit) pawn_hash_hits.fetch_add(1, std::memory_order_relaxed);
+#endif
+        if (!hit) {
             scores = pawn_structure(pos, info.passers);
             pawn_hash_store(key, slot, scores, info.passers);
         }

@@ -5,6 +5,7 @@
 #include "eval/evaluate.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace orbelin {
@@ -48,6 +49,13 @@ static_assert(PAWN_HASH_ENTRIES == 32768);
 // on the main thread while no search runs; read and written by every searching thread. Null
 // before the allocation: evaluation then computes the structure every time.
 inline PawnHashEntry* pawn_hash = nullptr;
+
+#ifdef ORBELIN_STATS
+// Probes of the table by eval_pawns and their hits, counted only in a build configured with
+// ORBELIN_STATS (orbelin-tool bench prints them). Relaxed: several threads may count at once.
+inline std::atomic<std::uint64_t> pawn_hash_probes{0};
+inline std::atomic<std::uint64_t> pawn_hash_hits{0};
+#endif
 
 // Allocates the table if it is not there yet (allocation failure ends the process). The slots
 // start zeroed; a zeroed slot can only verify for the key of a board without pawns, whose
