@@ -2,6 +2,7 @@
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/tables.h"
+#include "eval/pawns.h"
 #include "eval/pst.h"
 #include "moves/make.h"
 #include "search/tt.h"
@@ -83,7 +84,10 @@ constexpr CastleRow castle_row(int to) {
 
 // Starts loading the table slot of the new key, which the search probes next: the slot is
 // rarely in cache, and the load then overlaps with the rest of the move.
-inline void prefetch_slot(std::uint64_t key) { __builtin_prefetch(tt_slot(key)); }
+// Without a table (perft, tests) there is nothing to load.
+inline void prefetch_slot(std::uint64_t key) {
+    if (tt_table != nullptr) __builtin_prefetch(tt_slot(key));
+}
 
 // True when a rook, bishop or queen of colour `by` attacks square k along a rank, file or
 // diagonal through a square of `through`. A piece leaving a square can open only such a line:
@@ -254,6 +258,10 @@ int make_move(Position& pos, Move m) {
     pos.key ^= zobrist_side;
     prefetch_slot(pos.key);
     pos.ply++;
+    // A new pawn skeleton: its pawn hash slot is loaded while the move is finished, for the
+    // evaluation that usually follows.
+    if (pawn_hash != nullptr && ((p & ~1) == WHITE_PAWN || (pos.captured & ~1) == WHITE_PAWN))
+        __builtin_prefetch(pawn_hash_slot(pawn_key(pos)));
 
     // 6. Legality: the mover's king must not be attacked now. A mover that was not in check
     // and did not move its king or take en passant can only have opened a line to its king
