@@ -57,6 +57,12 @@ int command_bench(int argc, char** argv) {
     std::printf("bench nodes %llu time_ms %llu nps %llu\n", static_cast<unsigned long long>(total),
                 static_cast<unsigned long long>(seconds * 1000),
                 static_cast<unsigned long long>(seconds > 0 ? double(total) / seconds : 0));
+#ifdef ORBELIN_STATS
+    std::uint64_t probes = pawn_hash_probes.load(), hits = pawn_hash_hits.load();
+    std::printf("pawn hash probes %llu hits %llu hit_rate %.2f%%\n",
+                static_cast<unsigned long long>(probes), static_cast<unsigned long long>(hits),
+                probes > 0 ? 100.0 * double(hits) / double(probes) : 0.0);
+#endif
     workers_stop();
     position_free(pos);
     g_timer_destroy(total_timer);

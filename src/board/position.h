@@ -3,7 +3,9 @@
 // move word and the move list. A Position belongs to one thread at a time; copies are independent.
 #include <array>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 namespace orbelin {
@@ -141,36 +143,27 @@ struct Position {
 };
 static_assert(std::is_trivially_copyable_v<Position>); // copied whole for worker threads
 
+// The state block, key to phase, lies in the Position and in a HistoryEntry with the same
+// layout, so saving and restoring it is one copy of STATE_BYTES. Both copies move the block in
+// the same pieces: a save that reads what the last restore wrote then finds it in the store
+// buffer instead of waiting for the stores to drain, which field-by-field copies did.
+constexpr std::size_t STATE_BYTES = offsetof(Position, phase) + 4 - offsetof(Position, key);
+static_assert(offsetof(HistoryEntry, key) == 0 && offsetof(HistoryEntry, phase) + 4 == STATE_BYTES);
+static_assert(offsetof(Position, captured) - offsetof(Position, key) ==
+              offsetof(HistoryEntry, captured));
+static_assert(offsetof(Position, material) - offsetof(Position, key) ==
+              offsetof(HistoryEntry, material));
+static_assert(offsetof(Position, extend) - offsetof(Position, key) ==
+              offsetof(HistoryEntry, extend));
+
 // Copies the state block of the position into an undo record (the move is left alone).
 inline void state_save(const Position& pos, HistoryEntry& e) {
-    e.key          = pos.key;
-    e.captured     = pos.captured;
-    e.static_moves = pos.static_moves;
-    e.ep_square    = pos.ep_square;
-    e.castling     = pos.castling;
-    e.in_check     = pos.in_check;
-    e.material[0]  = pos.material[0];
-    e.material[1]  = pos.material[1];
-    e.pst_opening  = pos.pst_opening;
-    e.pst_endgame  = pos.pst_endgame;
-    e.extend       = pos.extend;
-    e.phase        = pos.phase;
+    std::memcpy(static_cast<void*>(&e), &pos.key, STATE_BYTES);
 }
 
 // Copies an undo record's state block back into the position.
 inline void state_restore(Position& pos, const HistoryEntry& e) {
-    pos.key          = e.key;
-    pos.captured     = e.captured;
-    pos.static_moves = e.static_moves;
-    pos.ep_square    = e.ep_square;
-    pos.castling     = e.castling;
-    pos.in_check     = e.in_check;
-    pos.material[0]  = e.material[0];
-    pos.material[1]  = e.material[1];
-    pos.pst_opening  = e.pst_opening;
-    pos.pst_endgame  = e.pst_endgame;
-    pos.extend       = e.extend;
-    pos.phase        = e.phase;
+    std::memcpy(&pos.key, static_cast<const void*>(&e), STATE_BYTES);
 }
 
 // Capacity of one generation: the most legal moves of any position is 218.

@@ -7,15 +7,26 @@
 
 namespace orbelin {
 
-void eval_material(const Position& pos, EvalInfo& info) {
+// Number of pieces on a board that holds few of them (knights, bishops, rooks, queens): two
+// tests cover the usual zero to two, a full count is needed only after promotions.
+static inline int piece_count(Bitboard b) {
+    Bitboard rest = b & (b - 1);
+    int n         = (b != 0) + (rest != 0);
+    rest &= rest - 1;
+    return rest ? n + bit_count(rest) : n;
+}
+
+// The body of eval_material, inlined into evaluate: as a call, its field-by-field stores to the
+// record are read back right away as wider loads, which wait for the stores to drain.
+[[gnu::always_inline]] static inline void material_terms(const Position& pos, EvalInfo& info) {
     const Bitboard* bb = pos.bitboards;
     int pawns[2], knights[2], bishops[2], rooks[2], queens[2];
     for (int c = WHITE; c <= BLACK; c++) {
         pawns[c]   = bit_count(bb[WHITE_PAWN + c]);
-        knights[c] = bit_count(bb[WHITE_KNIGHT + c]);
-        bishops[c] = bit_count(bb[WHITE_BISHOP + c]);
-        rooks[c]   = bit_count(bb[WHITE_ROOK + c]);
-        queens[c]  = bit_count(bb[WHITE_QUEEN + c]);
+        knights[c] = piece_count(bb[WHITE_KNIGHT + c]);
+        bishops[c] = piece_count(bb[WHITE_BISHOP + c]);
+        rooks[c]   = piece_count(bb[WHITE_ROOK + c]);
+        queens[c]  = piece_count(bb[WHITE_QUEEN + c]);
     }
     for (int c = WHITE; c <= BLACK; c++) {
         int e               = c ^ 1;
@@ -35,6 +46,8 @@ void eval_material(const Position& pos, EvalInfo& info) {
     if (bishops[WHITE] >= 2) info.opening += 50, info.endgame += 50;
     if (bishops[BLACK] >= 2) info.opening -= 50, info.endgame -= 50;
 }
+
+void eval_material(const Position& pos, EvalInfo& info) { material_terms(pos, info); }
 
 // The tapered score from the side to move's view; the division truncates toward zero, so a
 // position and its colour-flipped mirror get opposite White's-view values.
@@ -59,7 +72,7 @@ int evaluate_traced(const Position& pos, int alpha, int beta, EvalTrace* trace) 
     if (trace) *trace = EvalTrace{};
 
     // 1. Material, bishop pair, phase, king danger.
-    eval_material(pos, info);
+    material_terms(pos, info);
     mark(trace, TERM_MATERIAL, info, opening, endgame);
     int men = bit_count(pos.bitboards[L90]);
     if (trace) trace->phase = info.phase, trace->men = men;

@@ -3,6 +3,7 @@
 
 #include "eval/pawns.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -19,11 +20,25 @@ constexpr int A2 = 8, B2 = 9, C2 = 10, F2 = 13, G2 = 14, H2 = 15;
 constexpr int A3 = 16, B3 = 17, G3 = 22, H3 = 23;
 
 // A king's pawn cover, seen from its own side: own pawns and enemy pawns with the king's side
-// at the bottom of the board.
+// at the bottom of the board, and the storming files as file bits (bit x for file x): those
+// whose lowest enemy pawn stands on the third, fourth or fifth rank.
 struct Cover {
     Bitboard own;
     Bitboard enemy;
+    unsigned third, fourth, fifth;
 };
+
+// The rank's eight squares as file bits.
+unsigned rank_row(Bitboard b, int rank) { return unsigned(b >> 8 * rank) & 0xFF; }
+
+Cover make_cover(Bitboard own, Bitboard enemy) {
+    unsigned below = rank_row(enemy, 0) | rank_row(enemy, 1);
+    unsigned third = rank_row(enemy, 2) & ~below;
+    below |= third;
+    unsigned fourth = rank_row(enemy, 3) & ~below;
+    below |= fourth;
+    return {own, enemy, third, fourth, rank_row(enemy, 4) & ~below};
+}
 
 // 36 less the square of the distance from the lowest own pawn on file x at rank k or above to
 // the far rank: 0 for a pawn on the second rank, 36 with no pawn.
@@ -34,28 +49,27 @@ int shield(const Cover& cover, int x, int k) {
     return 36 - to_far * to_far;
 }
 
-// The lowest enemy pawn on file x: 30 on the third rank, 20 on the fourth, 10 on the fifth.
-int storm(const Cover& cover, int x) {
-    Bitboard pawns = cover.enemy & file_mask[x];
-    if (!pawns) return 0;
-    int r = rank_of(lsb(pawns));
-    return r == 2 ? 30 : r == 3 ? 20 : r == 4 ? 10 : 0;
-}
-
+// The storm on file x and its neighbours: for each file, 30 when its lowest enemy pawn stands
+// on the third rank, 20 on the fourth, 10 on the fifth. The three files are cut out of the
+// cover's file bits and counted by a table of the eight three-bit values, without a branch.
 int storms(const Cover& cover, int x) {
-    int total = storm(cover, x);
-    if (x > 0) total += storm(cover, x - 1);
-    if (x < 7) total += storm(cover, x + 1);
-    return total;
+    static constexpr int COUNT3[8] = {0, 1, 1, 2, 1, 2, 2, 3};
+    const int low                  = x > 0 ? x - 1 : 0;
+    const unsigned window          = (x > 0 ? 7u << (x - 1) : 3u) & 0xFF;
+    return 30 * COUNT3[(cover.third & window) >> low] +
+           20 * COUNT3[(cover.fourth & window) >> low] + 10 * COUNT3[(cover.fifth & window) >> low];
 }
 
-int shelter(const Cover& cover, int x, int k) {
+// The shield part of a shelter: twice file x's shield and once each neighbour's; a perfect
+// shield (0) counts 11.
+int shields(const Cover& cover, int x, int k) {
     int s = 2 * shield(cover, x, k);
     if (x > 0) s += shield(cover, x - 1, k);
     if (x < 7) s += shield(cover, x + 1, k);
-    if (s == 0) s = 11;
-    return s + storms(cover, x);
+    return s == 0 ? 11 : s;
 }
+
+int shelter(const Cover& cover, int x, int k) { return shields(cover, x, k) + storms(cover, x); }
 
 // The king castled on either wing behind pawns that still cover it.
 bool snug(const Cover& cover, int king) {
@@ -70,26 +84,29 @@ bool snug(const Cover& cover, int king) {
 // The penalty of colour c's king (positive); may clear its king_danger.
 int king_penalty(const Position& pos, int c, EvalInfo& info) {
     const Bitboard* bb = pos.bitboards;
-    Cover cover        = {bb[WHITE_PAWN + c], bb[WHITE_PAWN + (c ^ 1)]};
-    int king           = lsb(bb[WHITE_KING + c]);
+    Bitboard own = bb[WHITE_PAWN + c], enemy = bb[WHITE_PAWN + (c ^ 1)];
+    int king     = lsb(bb[WHITE_KING + c]);
     int kingside = CASTLE_WK, queenside = CASTLE_WQ;
     if (c == BLACK) {
-        cover = {flip_ranks(cover.own), flip_ranks(cover.enemy)};
+        own   = flip_ranks(own);
+        enemy = flip_ranks(enemy);
         king ^= 56;
         kingside  = CASTLE_BK;
         queenside = CASTLE_BQ;
     }
-    int file = file_of(king);
+    const Cover cover = make_cover(own, enemy);
+    int file          = file_of(king);
     if (info.king_danger[c] && snug(cover, king)) info.king_danger[c] = 0;
+    // The storm on the king's files counts in its shelter and again on its own.
+    int st = storms(cover, file);
     int sh = 0;
     if (info.king_danger[c]) {
-        int now  = shelter(cover, file, rank_of(king));
+        int now  = shields(cover, file, rank_of(king)) + st;
         int best = now;
-        if ((pos.castling & kingside) && shelter(cover, 6, 0) < best) best = shelter(cover, 6, 0);
-        if ((pos.castling & queenside) && shelter(cover, 1, 0) < best) best = shelter(cover, 1, 0);
+        if (pos.castling & kingside) best = std::min(best, shelter(cover, 6, 0));
+        if (pos.castling & queenside) best = std::min(best, shelter(cover, 1, 0));
         sh = (now + best) / 2;
     }
-    int st     = storms(cover, file);
     int scale  = attack_scale[info.king_attackers[c] < 15 ? info.king_attackers[c] : 15];
     int attack = info.king_attack_weight[c] * 20 * scale / 256;
     return attack + sh + st;

@@ -16,22 +16,6 @@ void pawn_hash_free() {
     pawn_hash = nullptr;
 }
 
-// A bijective 64-bit mixer (the finaliser of MurmurHash3): every input bit reaches every
-// output bit, and 0 stays 0.
-static constexpr std::uint64_t mix64(std::uint64_t x) {
-    x ^= x >> 33;
-    x *= 0xFF51AFD7ED558CCDULL;
-    x ^= x >> 33;
-    x *= 0xC4CEB9FE1A85EC53ULL;
-    x ^= x >> 33;
-    return x;
-}
-static_assert(mix64(0) == 0);
-
-std::uint64_t pawn_key(const Position& pos) {
-    return mix64(pos.bitboards[WHITE_PAWN] ^ mix64(pos.bitboards[BLACK_PAWN]));
-}
-
 static std::uint64_t word_load(std::uint64_t& word) {
     return std::atomic_ref<std::uint64_t>(word).load(std::memory_order_relaxed);
 }
@@ -41,7 +25,7 @@ static void word_store(std::uint64_t& word, std::uint64_t value) {
 
 bool pawn_hash_probe(std::uint64_t key, PawnHashEntry*& slot, std::uint64_t& scores,
                      Bitboard passers[2]) {
-    slot                 = &pawn_hash[key % PAWN_HASH_ENTRIES];
+    slot                 = pawn_hash_slot(key);
     std::uint64_t check  = word_load(slot->check);
     std::uint64_t stored = word_load(slot->scores);
     passers[WHITE]       = word_load(slot->passers[WHITE]);
@@ -132,7 +116,12 @@ void eval_pawns(const Position& pos, EvalInfo& info) {
     } else {
         std::uint64_t key   = pawn_key(pos);
         PawnHashEntry* slot = nullptr;
-        if (!pawn_hash_probe(key, slot, scores, info.passers)) {
+        bool hit            = pawn_hash_probe(key, slot, scores, info.passers);
+#ifdef ORBELIN_STATS
+        pawn_hash_probes.fetch_add(1, std::memory_order_relaxed);
+        if (hit) pawn_hash_hits.fetch_add(1, std::memory_order_relaxed);
+#endif
+        if (!hit) {
             scores = pawn_structure(pos, info.passers);
             pawn_hash_store(key, slot, scores, info.passers);
         }

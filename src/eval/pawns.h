@@ -5,6 +5,7 @@
 #include "eval/evaluate.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 
 namespace orbelin {
@@ -49,6 +50,13 @@ static_assert(PAWN_HASH_ENTRIES == 32768);
 // before the allocation: evaluation then computes the structure every time.
 inline PawnHashEntry* pawn_hash = nullptr;
 
+#ifdef ORBELIN_STATS
+// Probes of the table by eval_pawns and their hits, counted only in a build configured with
+// ORBELIN_STATS (orbelin-tool bench prints them). Relaxed: several threads may count at once.
+inline std::atomic<std::uint64_t> pawn_hash_probes{0};
+inline std::atomic<std::uint64_t> pawn_hash_hits{0};
+#endif
+
 // Allocates the table if it is not there yet (allocation failure ends the process). The slots
 // start zeroed; a zeroed slot can only verify for the key of a board without pawns, whose
 // stored answer (no score, no passers) is then the right one.
@@ -65,10 +73,30 @@ constexpr int pawn_scores_endgame(std::uint64_t scores) { return int(std::int32_
 static_assert(pawn_scores_endgame(pawn_scores_pack(-10, -20)) == -20);
 static_assert(pawn_scores_opening(pawn_scores_pack(-10, -20)) == -10);
 
+// A bijective 64-bit mixer (the finaliser of MurmurHash3): every input bit reaches every
+// output bit, and 0 stays 0.
+constexpr std::uint64_t mix64(std::uint64_t x) {
+    x ^= x >> 33;
+    x *= 0xFF51AFD7ED558CCDULL;
+    x ^= x >> 33;
+    x *= 0xC4CEB9FE1A85EC53ULL;
+    x ^= x >> 33;
+    return x;
+}
+static_assert(mix64(0) == 0);
+
 // The key of the pawn skeleton: a mix of both colours' pawn boards, so that swapping the
 // colours of the pawns gives another key and the low bits (the slot index) depend on every
 // pawn. A board without pawns has key 0.
-std::uint64_t pawn_key(const Position& pos);
+inline std::uint64_t pawn_key(const Position& pos) {
+    return mix64(pos.bitboards[WHITE_PAWN] ^ mix64(pos.bitboards[BLACK_PAWN]));
+}
+
+// The slot of a pawn key (the table must be allocated to read it; a prefetch may use it
+// before).
+inline PawnHashEntry* pawn_hash_slot(std::uint64_t key) {
+    return &pawn_hash[key % PAWN_HASH_ENTRIES];
+}
 
 // Looks the key up. slot is set to the key's slot and passers to the slot's passers (before
 // verification); on a hit scores is set and the answer is true.

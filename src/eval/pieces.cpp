@@ -99,9 +99,12 @@ static int relative_rank(int c, int square) {
     return c == WHITE ? rank_of(square) : 7 - rank_of(square);
 }
 
-// Colour c's piece scores; fills the attack counts of the enemy king.
-static void pieces_side(const Position& pos, int c, EvalInfo& info, int& opening, int& endgame) {
+// Colour c's piece scores, added to opening_sum and endgame_sum; fills the attack counts of
+// the enemy king. The sums build up in locals, which stay in registers.
+static void pieces_side(const Position& pos, int c, EvalInfo& info, int& opening_sum,
+                        int& endgame_sum) {
     const Bitboard* bb = pos.bitboards;
+    int opening = 0, endgame = 0;
     int e              = c ^ 1;
     int ek             = lsb(bb[WHITE_KING + e]);
     Bitboard near_king = king_attacks[ek];
@@ -164,6 +167,8 @@ static void pieces_side(const Position& pos, int c, EvalInfo& info, int& opening
     }
     info.king_attackers[e]     = attackers;
     info.king_attack_weight[e] = weight;
+    opening_sum += opening;
+    endgame_sum += endgame;
 }
 
 void eval_pieces(const Position& pos, EvalInfo& info) {

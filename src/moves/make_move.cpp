@@ -2,8 +2,10 @@
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/tables.h"
+#include "eval/pawns.h"
 #include "eval/pst.h"
 #include "moves/make.h"
+#include "search/tt.h"
 
 #include <array>
 #include <cassert>
@@ -80,16 +82,69 @@ constexpr CastleRow castle_row(int to) {
     }
 }
 
+// Starts loading the table slot of the new key, which the search probes next: the slot is
+// rarely in cache, and the load then overlaps with the rest of the move.
+// Without a table (perft, tests) there is nothing to load.
+inline void prefetch_slot(std::uint64_t key) {
+    if (tt_table != nullptr) __builtin_prefetch(tt_slot(key));
+}
+
+// True when a rook, bishop or queen of colour `by` attacks square k along a rank, file or
+// diagonal through a square of `through`. A piece leaving a square can open only such a line:
+// knight, pawn and king attacks do not depend on the occupancy.
+inline bool line_attack(const Position& pos, int k, Bitboard through, int by) {
+    const Bitboard* bb = pos.bitboards;
+    if ((rook_rays[k] & through) &&
+        (rook_attacks_of(pos, k) & (bb[WHITE_ROOK + by] | bb[WHITE_QUEEN + by])))
+        return true;
+    return (bishop_rays[k] & through) &&
+           (bishop_attacks_of(pos, k) & (bb[WHITE_BISHOP + by] | bb[WHITE_QUEEN + by]));
+}
+
 // A pawn arriving on its seventh rank extends the search.
 inline bool pawn_to_seventh(int p, int s) {
     return (p == WHITE_PAWN && s >= 48) || (p == BLACK_PAWN && s <= 15);
+}
+
+// The castling case of make_move, after its first three steps: a call of its own keeps its
+// attack tests out of the registers and stack frame of the common moves.
+[[gnu::noinline]] int make_castle(Position& pos, const HistoryEntry& entry, int s) {
+    const int us        = pos.side;
+    const CastleRow row = castle_row(s);
+    const int them      = us ^ 1;
+    if (square_attacked(pos, row.king_from, them) || square_attacked(pos, row.pass, them) ||
+        square_attacked(pos, row.king_to, them)) {
+        state_restore(pos, entry);
+        return 0;
+    }
+    remove_rights(pos, RIGHTS_OF[us]);
+    const int king = WHITE_KING + us, rook = WHITE_ROOK + us;
+    shift_piece(pos, king, row.king_from, row.king_to);
+    shift_piece(pos, rook, row.rook_from, row.rook_to);
+    rotated_toggle(pos, row.king_from);
+    rotated_toggle(pos, row.king_to);
+    rotated_toggle(pos, row.rook_from);
+    rotated_toggle(pos, row.rook_to);
+    pos.board[row.king_from] = EMPTY;
+    pos.board[row.rook_from] = EMPTY;
+    pos.board[row.king_to]   = king;
+    pos.board[row.rook_to]   = rook;
+    pos.static_moves         = 0;
+    // 5. Hand over the move; the castling test already covered the king's safety.
+    pos.side ^= 1;
+    pos.key ^= zobrist_side;
+    prefetch_slot(pos.key);
+    pos.ply++;
+    pos.in_check = in_check_test(pos);
+    if (pos.in_check) pos.extend = 1;
+    return 1;
 }
 
 } // namespace
 
 int make_move(Position& pos, Move m) {
     const int t = move_type(m), f = move_from(m), s = move_to(m);
-    const int us = pos.side;
+    const int us = pos.side, was_in_check = pos.in_check;
     assert(pos.ply < HISTORY_SIZE);
 
     // 1. Push the undo record.
@@ -162,35 +217,8 @@ int make_move(Position& pos, Move m) {
         break;
     }
 
-    case MOVE_CASTLE: {
-        const CastleRow row = castle_row(s);
-        const int them      = us ^ 1;
-        if (square_attacked(pos, row.king_from, them) || square_attacked(pos, row.pass, them) ||
-            square_attacked(pos, row.king_to, them)) {
-            state_restore(pos, entry);
-            return 0;
-        }
-        remove_rights(pos, RIGHTS_OF[us]);
-        const int king = WHITE_KING + us, rook = WHITE_ROOK + us;
-        shift_piece(pos, king, row.king_from, row.king_to);
-        shift_piece(pos, rook, row.rook_from, row.rook_to);
-        rotated_toggle(pos, row.king_from);
-        rotated_toggle(pos, row.king_to);
-        rotated_toggle(pos, row.rook_from);
-        rotated_toggle(pos, row.rook_to);
-        pos.board[row.king_from] = EMPTY;
-        pos.board[row.rook_from] = EMPTY;
-        pos.board[row.king_to]   = king;
-        pos.board[row.rook_to]   = rook;
-        pos.static_moves         = 0;
-        // 5. Hand over the move; the castling test already covered the king's safety.
-        pos.side ^= 1;
-        pos.key ^= zobrist_side;
-        pos.ply++;
-        pos.in_check = in_check_test(pos);
-        if (pos.in_check) pos.extend = 1;
-        return 1;
-    }
+    case MOVE_CASTLE:
+        return make_castle(pos, entry, s);
 
     case MOVE_PROMO_KNIGHT:
     case MOVE_PROMO_BISHOP:
@@ -220,6 +248,7 @@ int make_move(Position& pos, Move m) {
 
     case MOVE_NULL:
         pos.key ^= zobrist_side;
+        prefetch_slot(pos.key);
         pos.side ^= 1;
         pos.ply++;
         pos.static_moves = 0;
@@ -233,16 +262,40 @@ int make_move(Position& pos, Move m) {
     // 5. Hand over the move.
     pos.side ^= 1;
     pos.key ^= zobrist_side;
+    prefetch_slot(pos.key);
     pos.ply++;
+    // A new pawn skeleton: its pawn hash slot is loaded while the move is finished, for the
+    // evaluation that usually follows.
+    if (pawn_hash != nullptr && ((p & ~1) == WHITE_PAWN || (pos.captured & ~1) == WHITE_PAWN))
+        __builtin_prefetch(pawn_hash_slot(pawn_key(pos)));
 
-    // 6. Legality: the mover's king must not be attacked now.
-    if (square_attacked(pos, lsb(pos.bitboards[WHITE_KING + us]), us ^ 1)) {
+    // 6. Legality: the mover's king must not be attacked now. A mover that was not in check
+    // and did not move its king or take en passant can only have opened a line to its king
+    // through the square it left; anything else gets the full attack test.
+    const int king     = lsb(pos.bitboards[WHITE_KING + us]);
+    const bool exposed = was_in_check || (p & ~1) == WHITE_KING || t == MOVE_EN_PASSANT
+                             ? square_attacked(pos, king, us ^ 1) != 0
+                             : line_attack(pos, king, bit(f), us ^ 1);
+    if (exposed) {
         unmake_move(pos);
         return 0;
     }
 
-    // 7. Check and extension.
-    pos.in_check = in_check_test(pos);
+    // 7. Check and extension. The side now to move was not in check before the move, so a
+    // check comes from the piece that arrived on s (a knight or pawn directly, a slider along
+    // its line) or from a line opened through f; an en-passant capture also empties a third
+    // square and gets the full test.
+    const int enemy_king = lsb(pos.bitboards[WHITE_KING + (us ^ 1)]);
+    if (t == MOVE_EN_PASSANT) {
+        pos.in_check = in_check_test(pos);
+    } else {
+        const int arrived     = pos.board[s] & ~1;
+        const Bitboard direct = arrived == WHITE_KNIGHT ? knight_attacks[s]
+                                : arrived == WHITE_PAWN ? pawn_attacks[us][s]
+                                                        : 0;
+        pos.in_check =
+            (direct & bit(enemy_king)) || line_attack(pos, enemy_king, bit(f) | bit(s), us);
+    }
     if (pos.in_check) pos.extend = 1;
     return 1;
 }

@@ -9,8 +9,10 @@
 #include "uci/options.h"
 
 #include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <glib.h>
+#include <sys/mman.h>
 
 namespace orbelin {
 
@@ -32,21 +34,40 @@ inline void free_count_down() {
     if (free > 0) tt_free_count.store(free - 1, std::memory_order_relaxed);
 }
 
+// The allocation that holds tt_table. A table of 2 MiB or more starts at the first 2 MiB
+// boundary inside it and asks the kernel for huge pages: with 4 KiB pages nearly every probe
+// of a large table also misses the address cache and waits for a page-table walk.
+void* tt_memory                 = nullptr;
+constexpr std::size_t HUGE_PAGE = std::size_t(2) << 20;
+
+TTEntry* table_alloc(std::size_t bytes) {
+    const std::size_t extra = bytes >= HUGE_PAGE ? HUGE_PAGE : 0;
+    // Zeroed memory as the system hands it out: its pages are mapped (and zeroed) only when
+    // first touched, so even the largest table is ready at once.
+    tt_memory = g_try_malloc0(bytes + extra);
+    if (tt_memory == nullptr || extra == 0) return static_cast<TTEntry*>(tt_memory);
+    auto start  = (reinterpret_cast<std::uintptr_t>(tt_memory) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    void* table = reinterpret_cast<void*>(start);
+#ifdef MADV_HUGEPAGE
+    madvise(table, bytes, MADV_HUGEPAGE); // a hint: without huge pages the table still works
+#endif
+    return static_cast<TTEntry*>(table);
+}
+
 } // namespace
 
 void tt_alloc() {
     // 64-bit sizes: 4096 MB is 2^28 entries, beyond 32-bit byte counts.
     for (int mb = option_hash; mb >= 1; mb /= 2) {
         std::uint64_t entries = (std::uint64_t(mb) << 20) / sizeof(TTEntry);
-        // Zeroed memory as the system hands it out: its pages are mapped (and zeroed) only when
-        // first touched, so even the largest table is ready at once.
-        auto* table = static_cast<TTEntry*>(g_try_malloc0(entries * sizeof(TTEntry)));
+        TTEntry* table        = table_alloc(entries * sizeof(TTEntry));
         if (table == nullptr) {
             g_log(nullptr, G_LOG_LEVEL_WARNING, "Cannot allocate a %d MB hash table\n", mb);
             continue;
         }
         tt_table    = table;
         tt_entries  = std::uint32_t(entries);
+        tt_divisor  = slot_divisor(entries);
         option_hash = mb;
         tt_age.store(1, std::memory_order_relaxed);
         tt_free_count.store(tt_entries, std::memory_order_relaxed);
@@ -56,9 +77,11 @@ void tt_alloc() {
 }
 
 void tt_free() {
-    g_free(tt_table);
+    g_free(tt_memory);
+    tt_memory  = nullptr;
     tt_table   = nullptr;
     tt_entries = 0;
+    tt_divisor = slot_divisor(0);
 }
 
 void tt_clear() {
@@ -85,7 +108,7 @@ void tt_new_search() {
 }
 
 int tt_probe(std::uint64_t key, TTEntry*& slot, std::uint64_t& data) {
-    slot                = &tt_table[key % tt_entries];
+    slot                = tt_slot(key);
     data                = load(slot->data);
     std::uint64_t check = load(slot->check);
     if ((check ^ data) != key) return 0;
@@ -111,7 +134,7 @@ void tt_store(TTEntry* slot, std::uint64_t key, int depth, int score, int flag, 
 
 void tt_store_root(std::uint64_t key, int depth, int score, Move move) {
     if (stopping()) return;
-    TTEntry* slot = &tt_table[key % tt_entries];
+    TTEntry* slot = tt_slot(key);
     if (tt_depth(load(slot->data)) == 0) free_count_down();
     int age = int(tt_age.load(std::memory_order_relaxed));
     write_entry(slot, key, tt_pack(depth, TT_EXACT, move, age, score));

@@ -4,7 +4,9 @@
 #include "search/tt.h"
 #include "uci/options.h"
 
+#include <glib.h>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace orbelin {
 namespace {
@@ -117,6 +119,42 @@ TEST_F(TranspositionTable, TornEntryReadsAsMiss) {
     tt_store(slot, 1234, 6, 50, TT_EXACT, 0);
     slot->data ^= std::uint64_t(1) << 40; // a half-written data word
     EXPECT_EQ(tt_probe(1234, slot, data), 0);
+}
+
+// The slot is key mod the entry count for every table size "Hash" allows, power of two or
+// not, for keys at the edges and spread over all 64 bits.
+TEST(TranspositionTableSlot, EqualsTheRemainderForEverySize) {
+    GRand* rng                      = g_rand_new_with_seed(7);
+    std::vector<std::uint64_t> keys = {0, 1, 65535, 65536, ~0ULL, ~0ULL - 1, 1ULL << 63};
+    for (int i = 0; i < 200; i++)
+        keys.push_back(std::uint64_t(g_rand_int(rng)) << 32 | g_rand_int(rng));
+    g_rand_free(rng);
+    for (std::uint64_t mb = 1; mb <= 4096; mb++) {
+        const std::uint64_t entries = (mb << 20) / sizeof(TTEntry);
+        const SlotDivisor divisor   = slot_divisor(entries);
+        SCOPED_TRACE(mb);
+        const std::uint64_t last = ~0ULL / entries * entries; // the highest multiple
+        for (std::uint64_t key : {entries - 1, entries, last - 1, last})
+            ASSERT_EQ(slot_of(divisor, key), key % entries) << key;
+        for (std::uint64_t key : keys)
+            ASSERT_EQ(slot_of(divisor, key), key % entries) << key;
+    }
+}
+
+// A table whose size is no power of two hands back the slot key mod its entries.
+TEST(TranspositionTableSlot, ProbeOfAThreeMegabyteTable) {
+    const int kept = option_hash;
+    option_hash    = 3;
+    tt_alloc();
+    ASSERT_EQ(tt_entries, 3u << 16);
+    for (std::uint64_t key : {0ULL, 196607ULL, 196608ULL, 0xFEDCBA9876543210ULL, ~0ULL}) {
+        TTEntry* slot;
+        std::uint64_t data;
+        tt_probe(key, slot, data);
+        EXPECT_EQ(std::uint64_t(slot - tt_table), key % tt_entries) << key;
+    }
+    tt_free();
+    option_hash = kept;
 }
 
 TEST(TimeBudget, DocumentedExamples) {
