@@ -126,8 +126,11 @@ const char* syzygy_layout_fault(const unsigned char* bytes, std::size_t size, in
     int subtables  = has_pawns ? 4 : 1;
     std::size_t at = 5 + std::size_t(subtables) * std::size_t(men + 1 + both_pawns);
     at += at & 1;
-    std::size_t index_bytes = 0, size_table_bytes = 0;
-    std::vector<std::size_t> block_bytes;
+    struct Pairs {
+        int index_bits, block_size;
+        std::size_t blocks, real_blocks;
+    };
+    std::vector<Pairs> tables;
     std::vector<int> state; // symbol walk: 0 unseen, 1 on the path, 2 done
     for (int table = 0; table < subtables * (split ? 2 : 1); table++) {
         if (at + 2 > size) return "truncated";
@@ -182,15 +185,37 @@ const char* syzygy_layout_fault(const unsigned char* bytes, std::size_t size, in
                 }
             }
         }
-        index_bytes += 6; // at least one entry
-        size_table_bytes += 2 * std::size_t(blocks);
-        block_bytes.push_back(std::size_t(real_blocks) << block_size);
+        tables.push_back({index_bits, block_size, std::size_t(blocks), std::size_t(real_blocks)});
     }
-    std::size_t end = at + index_bytes + size_table_bytes;
-    for (std::size_t length : block_bytes)
-        end = ((end + 63) & ~std::size_t(63)) + length;
-    end = ((end + 63) & ~std::size_t(63)) + 16;
-    return end > size ? "truncated" : nullptr;
+    // The end of the file when the index tables hold this many 6-byte entries.
+    std::size_t size_tables = 0;
+    for (const Pairs& t : tables)
+        size_tables += 2 * t.blocks;
+    auto layout_end = [&](std::size_t entries) {
+        std::size_t end = at + 6 * entries + size_tables;
+        for (const Pairs& t : tables)
+            end = ((end + 63) & ~std::size_t(63)) + (t.real_blocks << t.block_size);
+        return ((end + 63) & ~std::size_t(63)) + 16;
+    };
+    if (layout_end(tables.size()) > size) return "truncated";
+    // An index table has one entry for each 2^index_bits values of its sub-table, and the values
+    // are the sum over the blocks of the block size table's entries plus one. The one count of
+    // entries that makes the layout end exactly at the end of the file must also be the count
+    // those sums ask for; any other count reads the size tables where they are not.
+    std::size_t guess = (size - layout_end(0)) / 6;
+    for (std::size_t entries = guess > 16 ? guess - 16 : 0; entries <= guess + 16; entries++) {
+        if (entries < tables.size() || layout_end(entries) != size) continue;
+        std::size_t sizes = at + 6 * entries, needed = 0;
+        for (const Pairs& t : tables) {
+            std::uint64_t values = 0;
+            for (std::size_t b = 0; b < t.real_blocks; b++)
+                values += bytes[sizes + 2 * b] + (std::uint64_t(bytes[sizes + 2 * b + 1]) << 8) + 1;
+            sizes += 2 * t.blocks;
+            needed += std::size_t((values + (1ull << t.index_bits) - 1) >> t.index_bits);
+        }
+        if (needed == entries) return nullptr;
+    }
+    return "truncated or corrupt block tables";
 }
 
 // Checks the file with one of the layout checks above.
