@@ -68,10 +68,10 @@ bool piece_of(int piece, int& kind, int& colour) {
     return piece >= 2 && piece <= 12 && piece != 7;
 }
 
-void tablebases_close() {
+void tablebases_close(bool last) {
     tb_ready.store(false, std::memory_order_relaxed);
     gaviota_close();
-    syzygy_close();
+    syzygy_close(last);
     if (folder != nullptr) table_folder_close(*folder);
     delete folder;
     folder = nullptr;
@@ -82,7 +82,7 @@ void tablebases_close() {
 
 // Runs when the engine closes the module: without it each reload would leak the caches, keep
 // the tablebase files open and leave the folder of links behind.
-__attribute__((destructor, used)) void on_unload() { tablebases_close(); }
+__attribute__((destructor, used)) void on_unload() { tablebases_close(true); }
 
 std::size_t answer_slot(std::uint64_t key) {
     return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits));
@@ -145,7 +145,7 @@ using namespace egbbso;
 // answer; answers 1 when there is at least one, else 0. Probes answer 99999 until a load.
 EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) {
     (void)load_mode;
-    tablebases_close();
+    tablebases_close(false);
     if (path == nullptr) return 0;
     std::size_t cache = cache_size > 0 ? std::size_t(cache_size) : EGBB_DEFAULT_CACHE;
     folder            = new TableFolder;

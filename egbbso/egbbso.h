@@ -65,7 +65,8 @@ int gaviota_probe(const ProbePosition& pos);
 // Syzygy: opens the listed WDL files of the folder and reads each table's header once, so that
 // probes afterwards only read. Answers how many tables answer probes.
 int syzygy_open(const TableFolder& folder);
-void syzygy_close();
+// Closes the tables; last when the module is unloaded (Fathom cannot be opened again then).
+void syzygy_close(bool last);
 // The score by win/draw/loss (see egbbso.cpp), or EGBB_UNKNOWN. Takes no lock.
 int syzygy_probe(const ProbePosition& pos);
 

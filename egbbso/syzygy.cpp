@@ -105,13 +105,14 @@ bool quiet_position(const std::string& ending, ProbePosition& pos) {
     return false;
 }
 
-// True between a tb_init and the tb_free that ends it.
-bool fathom_open = false;
+// True between a tb_init of a folder and the close that ends it; used once Fathom was set up.
+// Written by loads while nothing probes.
+bool fathom_open = false, fathom_used = false;
 
 } // namespace
 
 int syzygy_open(const TableFolder& folder) {
-    syzygy_close();
+    syzygy_close(false);
     if (folder.syzygy.empty() || !tb_init(folder.link_dir.c_str())) return 0;
     fathom_open   = true;
     int answering = 0;
@@ -130,22 +131,29 @@ int syzygy_open(const TableFolder& folder) {
     return answering;
 }
 
-void syzygy_close() {
-    if (fathom_open) {
-        // Fathom reports every successful unmapping of a table as an error ("munmap:
-        // Success"), so its standard error goes to /dev/null meanwhile; nothing else runs.
-        std::fflush(stderr);
-        int saved = dup(2), null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved >= 0 && null >= 0) dup2(null, 2);
+void syzygy_close(bool last) {
+    if (!fathom_open && !(last && fathom_used)) return;
+    // Fathom reports every successful unmapping of a table as an error ("munmap: Success"), so
+    // its standard error goes to /dev/null meanwhile; nothing else runs. An empty path closes
+    // the tables and leaves Fathom ready for the next load, whereas after tb_free (which also
+    // frees its lists of tables) a tb_init crashes: tb_free is kept for the module's unload.
+    std::fflush(stderr);
+    int saved = dup(2), null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0) dup2(null, 2);
+    if (last)
         tb_free();
-        if (saved >= 0 && null >= 0) dup2(saved, 2);
-        if (null >= 0) close(null);
-        if (saved >= 0) close(saved);
-    }
+    else
+        tb_init("");
+    if (saved >= 0 && null >= 0) dup2(saved, 2);
+    if (null >= 0) close(null);
+    if (saved >= 0) close(saved);
     fathom_open = false;
+    fathom_used = fathom_used && !last;
 }
 
 int syzygy_probe(const ProbePosition& pos) {
+    // Fathom answers nothing without tables, and after a close it still lists the old ones.
+    if (!fathom_open) return EGBB_UNKNOWN;
     // The side that is not to move must not be in check.
     if (position_attacks(pos, pos.side, pos.square[1 - pos.side])) return EGBB_UNKNOWN;
     switch (fathom_wdl(pos)) {

@@ -1,6 +1,6 @@
 // The real plug-in on the build's bitbase folder (Debian's 3-men Gaviota files and the 3- and
 // 4-men Syzygy files): its win/draw/loss against Debian's fathom prober on the same Syzygy files
-// for thousands of random legal positions, the well-known verdicts of some endings, the score
+// for two thousand random legal positions, the well-known verdicts of some endings, the score
 // scale, and the positions the engine does not ask about.
 #include "board/attacks.h"
 #include "moves/picker.h"
@@ -8,6 +8,8 @@
 #include "test_util.h"
 
 #include <glib.h>
+#include <glib/gstdio.h>
+#include <gmodule.h>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -110,7 +112,7 @@ TEST_F(Syzygy, WinDrawLossAgreesWithFathomOnRandomPositions) {
     GRand* rand                 = g_rand_new_with_seed(2024);
     std::map<std::string, std::map<int, int>> tally; // ending -> verdict for White -> count
     int compared = 0;
-    for (int round = 0; round < 100; round++)
+    for (int round = 0; round < 75; round++)
         for (const char* ending : endings) {
             int side        = g_rand_int_range(rand, 0, 2);
             std::string fen = random_fen(rand, ending, side);
@@ -123,12 +125,12 @@ TEST_F(Syzygy, WinDrawLossAgreesWithFathomOnRandomPositions) {
             compared++;
         }
     g_rand_free(rand);
-    EXPECT_EQ(compared, 2700);
+    EXPECT_EQ(compared, 2025);
     // The queen beats the rook; bishop against knight is a draw but for the odd tactic, and so
     // is rook against rook, where a random placement often leaves a rook hanging or skewered.
-    EXPECT_GT(tally["Qr"][1], 75) << "of 100";
-    EXPECT_GT(tally["Rr"][0], 60) << "of 100";
-    EXPECT_GT(tally["Bn"][0], 95) << "of 100";
+    EXPECT_GT(tally["Qr"][1], 56) << "of 75";
+    EXPECT_GT(tally["Rr"][0], 45) << "of 75";
+    EXPECT_GT(tally["Bn"][0], 70) << "of 75";
 }
 
 TEST_F(Syzygy, PawnAgainstPawnAgreesWithFathomSquareBySquare) {
@@ -213,6 +215,40 @@ TEST_F(Syzygy, PositionsTheLibraryCannotBeToldAreNotAsked) {
         EXPECT_EQ(probe_score(*pos) != EGBB_UNKNOWN, c.asked);
         EXPECT_EQ(bbhits.load(), c.asked ? 1 : 0);
     }
+}
+
+TEST_F(Syzygy, LoadingAgainAndAgainKeepsAnswering) {
+    // The engine's loaded copy of the plug-in, its load entry called again and again without
+    // closing the module, as a reload of the same copy does: Fathom must be set up anew each
+    // time (its tb_free leaves it unable to load again).
+    GModule* module = g_module_open(EGBB_REAL_DIR "/egbbso.so", G_MODULE_BIND_LAZY);
+    ASSERT_NE(module, nullptr);
+    gpointer load_entry = nullptr, probe_entry = nullptr;
+    ASSERT_TRUE(g_module_symbol(module, "load_egbb_5men", &load_entry));
+    ASSERT_TRUE(g_module_symbol(module, "probe_egbb_5men", &probe_entry));
+    auto load = reinterpret_cast<int (*)(const char*, int, int)>(load_entry);
+    auto probe =
+        reinterpret_cast<int (*)(int, int, int, int, int, int, int, int, int)>(probe_entry);
+    gchar* empty = g_dir_make_tmp("orbelin-egbb-XXXXXX", nullptr);
+    ASSERT_NE(empty, nullptr);
+    for (int round = 0; round < 6; round++) {
+        SCOPED_TRACE(round);
+        bool tables = round % 3 != 1;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(load(tables ? EGBB_REAL_DIR : empty, 1 << 20, 2), tables ? 1 : 0);
+        ::testing::internal::GetCapturedStderr();
+        // Queen against rook: White king a1, queen b1, Black king e5, rook h8.
+        int score = probe(0, sq("a1"), sq("e5"), 2, sq("b1"), 9, sq("h8"), 0, 0);
+        if (tables) {
+            EXPECT_GE(score, 7000);
+            EXPECT_LT(score, 9000);
+        } else {
+            EXPECT_EQ(score, EGBB_UNKNOWN);
+        }
+    }
+    g_rmdir(empty);
+    g_free(empty);
+    g_module_close(module);
 }
 
 } // namespace
