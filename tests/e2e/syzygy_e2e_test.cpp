@@ -82,8 +82,8 @@ TEST(SyzygyE2E, RookAgainstRookIsADrawAndAQueenWinsOnSeveralThreads) {
 
     engine_send(engine, "setoption name Threads value 3");
     engine_send(engine, "position fen 8/1r6/8/3k4/8/8/8/Q3K3 w - - 0 1");
-    engine_send(engine, "go depth 12");
-    auto lines = until_bestmove(engine, 60000);
+    engine_send(engine, "go depth 9");
+    auto lines = until_bestmove(engine, 120000);
     score      = last_score_line(lines);
     EXPECT_NE(score.find(" bbhits "), std::string::npos) << score;
     std::size_t cp_at = score.find("score cp ");
