@@ -47,9 +47,10 @@ constexpr int MIN_ANSWER_BITS      = 12;
 // Recent answers, one 64-bit word per slot: bits 21 to 63 the probe's arguments (side, the
 // kings' squares, three pieces and their squares: 1 + 2 * 6 + 3 * 10 = 43 bits), bit 20 set in
 // every used slot, bits 0 to 16 the score plus 10000. Each word is read and written whole as a
-// relaxed atomic, so a slot holds one complete answer or another and a lost write only costs a
-// later probe; the key is the whole argument list, so a match is never another position's.
-std::atomic<std::uint64_t>* answers = nullptr;
+// relaxed atomic (std::atomic_ref on calloc'ed words, which the system zeroes lazily), so a slot
+// holds one complete answer or another and a lost write only costs a later probe; the key is
+// the whole argument list, so a match is never another position's.
+std::uint64_t* answers              = nullptr;
 int answer_bits                     = 0;
 constexpr std::uint64_t ANSWER_USED = 1ull << 20;
 constexpr int ANSWER_OFFSET         = 10000;
@@ -75,7 +76,7 @@ void tablebases_close(bool last) {
     if (folder != nullptr) table_folder_close(*folder);
     delete folder;
     folder = nullptr;
-    delete[] answers;
+    std::free(answers);
     answers     = nullptr;
     answer_bits = 0;
 }
@@ -157,7 +158,12 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) 
     answer_bits = MIN_ANSWER_BITS;
     while ((std::size_t(2) << answer_bits) * sizeof(std::uint64_t) <= cache / ANSWER_SHARE)
         answer_bits++;
-    answers = new std::atomic<std::uint64_t>[std::size_t(1) << answer_bits]();
+    answers = static_cast<std::uint64_t*>(
+        std::calloc(std::size_t(1) << answer_bits, sizeof(std::uint64_t)));
+    if (answers == nullptr) {
+        tablebases_close(false);
+        return 0;
+    }
     tb_ready.store(true, std::memory_order_relaxed);
     return gaviota + syzygy > 0 ? 1 : 0;
 }
@@ -194,8 +200,8 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
         key |= (std::uint64_t(piece) | std::uint64_t(slots[slot][1]) << 4) << (13 + 10 * slot);
     }
 
-    std::atomic<std::uint64_t>& slot = answers[answer_slot(key)];
-    std::uint64_t word               = slot.load(std::memory_order_relaxed);
+    std::atomic_ref<std::uint64_t> slot(answers[answer_slot(key)]);
+    std::uint64_t word = slot.load(std::memory_order_relaxed);
     if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
 
     int score = gaviota_covers(pos) ? gaviota_probe(pos) : EGBB_UNKNOWN;
