@@ -48,8 +48,7 @@ struct TableFolder {
 void table_folder_open(const char* path, TableFolder& folder);
 // Removes the private folder and its links.
 void table_folder_close(TableFolder& folder);
-// Why the file at path cannot be trusted as the named kind of table, or nullptr when it can.
-// Exposed for the plug-in's tests through the folder scan only.
+// Why the file at path cannot be trusted as that kind of table, or nullptr when it can.
 const char* gaviota_file_fault(const char* path);
 const char* syzygy_file_fault(const char* path);
 
