@@ -7,13 +7,14 @@ run: build default-egbb default-book
 	@./$(BUILD_DIR)/orbelin
 
 # The default bitbase directory ./egbb/: the plug-in built here, and links to Debian's 3-men
-# Gaviota files (collected by the build in $(BUILD_DIR)/egbb/). Files already there, such as 4-
-# and 5-men files added by hand, are kept. The plug-in is replaced, not overwritten in place, so
-# an engine that has the old one loaded keeps running.
+# Gaviota files and to the 3- and 4-men Syzygy files of data/syzygy/ (collected by the build in
+# $(BUILD_DIR)/egbb/). Files already there, such as 5-men files added by hand, are kept. The
+# plug-in is replaced, not overwritten in place, so an engine that has the old one loaded keeps
+# running.
 default-egbb: build
 	@mkdir -p egbb
 	@cp --remove-destination $(BUILD_DIR)/egbb/egbbso.so egbb/egbbso.so
-	@for file in $(BUILD_DIR)/egbb/*.gtb.cp4; do \
+	@for file in $(BUILD_DIR)/egbb/*.gtb.cp4 $(BUILD_DIR)/egbb/*.rtbw $(BUILD_DIR)/egbb/*.rtbz; do \
 		[ -e "egbb/$${file##*/}" ] || ln -sf "$$(readlink -f "$$file")" egbb/; \
 	done
 

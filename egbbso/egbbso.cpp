@@ -1,25 +1,32 @@
-// The endgame bitbase plug-in the engine loads at run time: two C entry points answered from the
-// Gaviota tablebases (compression scheme 4) through libgaviotatb.
+// The endgame bitbase plug-in the engine loads at run time: two C entry points answered from
+// Gaviota tablebases (compression scheme 4, exact distance to mate) where the ending's Gaviota
+// file is present, else from Syzygy WDL tables (win, draw or loss), and a cache of recent
+// answers in front of both.
 //
 // Scores are from the side to move's view, in the engine's centipawn-like units:
-//   0                       a draw;
-//   EGBB_WIN - plies        a win, plies being Gaviota's distance to mate in half-moves;
-//   plies - EGBB_WIN        a loss (-10000 when the side to move is mated);
-//   99999                   a position the files present do not hold, or arguments that
-//                           describe no legal setup.
-// EGBB_WIN is 10000 and plies are capped at 1000, so every win scores 9000 to 9999: above any
-// material balance of five men (three queens are 2925), rising as mate comes nearer, and far
-// below the engine's mate scores (30000 less the ply of the mate).
+//   0               a draw, also a Syzygy win or loss that the fifty-move rule turns into a draw
+//                   (the engine's search is bound by that rule too);
+//   10000 - plies   a Gaviota win, plies being the distance to mate in half-moves (capped at
+//                   1000), so 9000 to 9999 (10000 - plies negated for a loss; -10000 mated);
+//   7000 to 8405    a Syzygy win: 7000, plus the winner's material edge (queen 975, rook 500,
+//                   bishop 325, knight 300, pawn 90; 0 to 1200), plus up to 205 for the weaker
+//                   king driven to the edge (with bishop and knight: to a corner the bishop
+//                   covers) and the stronger king near it; negated for a loss;
+//   99999           a position no file present holds, or arguments that describe no legal setup.
+// So every tablebase win is above any evaluation of five men (three queens are 2925, and the
+// engine adds its positional terms on top of these scores), a Syzygy win rises when material
+// is won, a pawn promotes or the mate comes nearer, and reaching a Gaviota-covered or mated
+// position scores above every Syzygy win; all stay far below the engine's mate scores (30000
+// less the ply of the mate).
 //
-// Threads: load_egbb_5men and the unload hook run while nothing probes. probe_egbb_5men may run
-// on several threads at once. Gaviota locks only around its cache and file reads, and probes
-// from several threads with nothing more answer wrong distances and even wrong results, so
-// every Gaviota probe here runs under probe_mutex (its file reads were serialised anyway).
-#include <gtb-probe.h>
+// Threads: load_egbb_5men and the unload hook run while nothing probes. probe_egbb_5men runs on
+// several threads at once: the answer cache is lockless, Syzygy probes take no lock, Gaviota
+// probes are serialised (see gaviota.cpp).
+#include "egbbso.h"
 
 #include <atomic>
-#include <cstddef>
-#include <mutex>
+#include <cstdio>
+#include <cstdlib>
 
 #define EGBB_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -27,61 +34,138 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode);
 EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int piece1, int square1,
                                 int piece2, int square2, int piece3, int square3);
 
+namespace egbbso {
+
 namespace {
 
-constexpr int EGBB_UNKNOWN        = 99999;
-constexpr int EGBB_WIN            = 10000;
-constexpr unsigned EGBB_MAX_PLIES = 1000;
-// The cache when the caller asks for none: Gaviota cannot probe files without one.
+// The cache when the caller asks for none.
 constexpr std::size_t EGBB_DEFAULT_CACHE = 16u << 20;
+// The share of the cache that keeps answers; the rest is Gaviota's.
+constexpr std::size_t ANSWER_SHARE = 4;
+constexpr int MIN_ANSWER_BITS      = 12;
 
-// Gaviota piece of a library piece number: 2 queen, 3 rook, 4 bishop, 5 knight, 6 pawn for
-// White, the same plus 6 for Black.
-constexpr unsigned char gaviota_piece(int kind) { return static_cast<unsigned char>(7 - kind); }
-static_assert(gaviota_piece(2) == tb_QUEEN && gaviota_piece(6) == tb_PAWN);
+// Recent answers, one 64-bit word per slot: bits 21 to 63 the probe's arguments (side, the
+// kings' squares, three pieces and their squares: 1 + 2 * 6 + 3 * 10 = 43 bits), bit 20 set in
+// every used slot, bits 0 to 16 the score plus 10000. Each word is read and written whole as a
+// relaxed atomic (std::atomic_ref on calloc'ed words, which the system zeroes lazily), so a slot
+// holds one complete answer or another and a lost write only costs a later probe; the key is
+// the whole argument list, so a match is never another position's.
+std::uint64_t* answers              = nullptr;
+int answer_bits                     = 0;
+constexpr std::uint64_t ANSWER_USED = 1ull << 20;
+constexpr int ANSWER_OFFSET         = 10000;
 
-// The directory list handed to Gaviota; it must live as long as the tablebases are open.
-const char** tb_paths = nullptr;
-// True between a load that opened the tablebases and the next load or unload. Written while
-// nothing probes; relaxed is enough because the engine starts its searches after a load.
+// The folder the libraries read from; set by a load, removed by the next load or the unload.
+// A pointer, because the unload hook runs after the module's static objects are destroyed.
+TableFolder* folder = nullptr;
+// True between a load and the next load or unload. Written while nothing probes; relaxed is
+// enough because the engine starts its searches after a load.
 std::atomic<bool> tb_ready{false};
-// Held over each Gaviota probe; see the top of this file.
-std::mutex probe_mutex;
 
-// Closes the tablebases, their cache and their files, if open.
-void tablebases_close() {
-    tb_ready.store(false, std::memory_order_relaxed);
-    if (tbcache_is_on()) tbcache_done();
-    if (tb_is_initialized()) tb_done();
-    if (tb_paths != nullptr) tb_paths = tbpaths_done(tb_paths);
+// Library piece number 2 to 6 (White) or 8 to 12 (Black) as a kind and a colour.
+bool piece_of(int piece, int& kind, int& colour) {
+    colour = piece >= 8 ? 1 : 0;
+    kind   = piece - 6 * colour;
+    return piece >= 2 && piece <= 12 && piece != 7;
 }
 
-// Runs when the engine closes the module: without it each reload would leak the cache and
-// keep the tablebase files open.
-__attribute__((destructor, used)) void on_unload() { tablebases_close(); }
+void tablebases_close(bool last) {
+    tb_ready.store(false, std::memory_order_relaxed);
+    gaviota_close();
+    syzygy_close(last);
+    if (folder != nullptr) table_folder_close(*folder);
+    delete folder;
+    folder = nullptr;
+    std::free(answers);
+    answers     = nullptr;
+    answer_bits = 0;
+}
+
+// Runs when the engine closes the module: without it each reload would leak the caches, keep
+// the tablebase files open and leave the folder of links behind.
+__attribute__((destructor, used)) void on_unload() { tablebases_close(true); }
+
+std::size_t answer_slot(std::uint64_t key) {
+    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits));
+}
 
 } // namespace
 
-// Opens the Gaviota files (compression 4) found in the directory, with a distance-to-mate cache
-// of cache_size bytes (a default when not positive). Any earlier load is closed first. The load
-// mode is accepted for the engine's sake and changes nothing: files are read on demand. Answers
-// 1 when at least one tablebase file was found, else 0; probes answer 99999 until a load opens
-// the tablebases.
+bool position_attacks(const ProbePosition& pos, int by, int square) {
+    int file = square % 8, rank = square / 8;
+    for (int i = 0; i < pos.count; i++) {
+        if (pos.colour[i] != by || pos.square[i] == square) continue;
+        int df = file - pos.square[i] % 8, dr = rank - pos.square[i] / 8;
+        int af = std::abs(df), ar = std::abs(dr);
+        switch (pos.kind[i]) {
+        case MAN_KING:
+            if (af <= 1 && ar <= 1) return true;
+            break;
+        case MAN_KNIGHT:
+            if (af * ar == 2) return true;
+            break;
+        case MAN_PAWN:
+            if (af == 1 && dr == (by == 0 ? 1 : -1)) return true;
+            break;
+        default: {
+            bool straight = df == 0 || dr == 0, diagonal = af == ar;
+            bool moves = pos.kind[i] == MAN_QUEEN  ? straight || diagonal
+                         : pos.kind[i] == MAN_ROOK ? straight
+                                                   : diagonal;
+            if (!moves) break;
+            int step = (dr > 0) - (dr < 0), side_step = (df > 0) - (df < 0);
+            int at       = pos.square[i] + 8 * step + side_step;
+            bool blocked = false;
+            for (; at != square; at += 8 * step + side_step)
+                blocked |= (pos.occupied >> at & 1) != 0;
+            if (!blocked) return true;
+        }
+        }
+    }
+    return false;
+}
+
+std::uint32_t position_material(const ProbePosition& pos, bool swap_colours) {
+    std::uint32_t key = 0;
+    for (int i = 2; i < pos.count; i++) {
+        int colour = swap_colours ? 1 - pos.colour[i] : pos.colour[i];
+        key += 1u << 2 * (5 * colour + pos.kind[i] - MAN_QUEEN);
+    }
+    return key;
+}
+
+} // namespace egbbso
+
+using namespace egbbso;
+
+// Opens the Gaviota (*.gtb.cp4) and Syzygy WDL (*.rtbw) files found in the directory, leaving
+// out, with a line on standard error, each one that cannot be trusted; the cache is cache_size
+// bytes (a default when not positive), a quarter for recent answers and the rest for Gaviota.
+// Any earlier load is closed first. The load mode is accepted for the engine's sake and changes
+// nothing: files are read on demand. Says on standard error how many tables of each format
+// answer; answers 1 when there is at least one, else 0. Probes answer 99999 until a load.
 EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) {
     (void)load_mode;
-    tablebases_close();
+    tablebases_close(false);
     if (path == nullptr) return 0;
-    tb_paths = tbpaths_add(tbpaths_init(), path);
-    if (tb_paths == nullptr) return 0;
-    tb_init(0, tb_CP4, tb_paths); // answers the library's own text about the files it found
     std::size_t cache = cache_size > 0 ? std::size_t(cache_size) : EGBB_DEFAULT_CACHE;
-    tbcache_init(cache, 0); // all of it for distance to mate: only those probes are made
-    if (!tb_is_initialized() || !tbcache_is_on()) {
-        tablebases_close();
+    folder            = new TableFolder;
+    table_folder_open(path, *folder);
+    int gaviota =
+        gaviota_open(*folder, cache - cache / ANSWER_SHARE) ? int(folder->gaviota.size()) : 0;
+    int syzygy = syzygy_open(*folder);
+    std::fprintf(stderr, "egbbso: %d Gaviota and %d Syzygy tables in %s\n", gaviota, syzygy, path);
+    answer_bits = MIN_ANSWER_BITS;
+    while ((std::size_t(2) << answer_bits) * sizeof(std::uint64_t) <= cache / ANSWER_SHARE)
+        answer_bits++;
+    answers = static_cast<std::uint64_t*>(
+        std::calloc(std::size_t(1) << answer_bits, sizeof(std::uint64_t)));
+    if (answers == nullptr) {
+        tablebases_close(false);
         return 0;
     }
     tb_ready.store(true, std::memory_order_relaxed);
-    return tb_availability() != 0 ? 1 : 0;
+    return gaviota + syzygy > 0 ? 1 : 0;
 }
 
 // The position: side 0 White or 1 Black to move, the kings' squares, and up to three more men
@@ -91,52 +175,38 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) 
 EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int piece1, int square1,
                                 int piece2, int square2, int piece3, int square3) {
     if (!tb_ready.load(std::memory_order_relaxed) || (side != 0 && side != 1)) return EGBB_UNKNOWN;
-    // Each list: the king first, then the others, closed by tb_NOSQUARE and tb_NOPIECE.
-    unsigned white_squares[5], black_squares[5];
-    unsigned char white_pieces[5], black_pieces[5];
-    int white_count = 0, black_count = 0;
-    unsigned long long used = 0;
-    // Adds a man to its side's list; false when the square is off the board or taken, or a
-    // pawn stands on the first or last rank (Gaviota has no index for those).
-    auto place = [&](bool white, unsigned char piece, int square) {
-        if (square < 0 || square > 63 || (used >> square & 1) != 0) return false;
-        if (piece == tb_PAWN && (square < 8 || square > 55)) return false;
-        used |= 1ULL << square;
-        if (white) {
-            white_squares[white_count]  = unsigned(square);
-            white_pieces[white_count++] = piece;
-        } else {
-            black_squares[black_count]  = unsigned(square);
-            black_pieces[black_count++] = piece;
-        }
+    ProbePosition pos{};
+    pos.side = side;
+    // Adds a man; false when the square is off the board or taken, or a pawn stands on the
+    // first or last rank.
+    auto place = [&](int kind, int colour, int square) {
+        if (square < 0 || square > 63 || (pos.occupied >> square & 1) != 0) return false;
+        if (kind == MAN_PAWN && (square < 8 || square > 55)) return false;
+        pos.occupied |= 1ull << square;
+        pos.kind[pos.count]     = kind;
+        pos.colour[pos.count]   = colour;
+        pos.square[pos.count++] = square;
         return true;
     };
-    if (!place(true, tb_KING, white_king) || !place(false, tb_KING, black_king))
-        return EGBB_UNKNOWN;
+    if (!place(MAN_KING, 0, white_king) || !place(MAN_KING, 1, black_king)) return EGBB_UNKNOWN;
     const int slots[3][2] = {{piece1, square1}, {piece2, square2}, {piece3, square3}};
-    for (const auto& slot : slots) {
-        int piece = slot[0];
+    std::uint64_t key =
+        std::uint64_t(side) | std::uint64_t(white_king) << 1 | std::uint64_t(black_king) << 7;
+    for (int slot = 0; slot < 3; slot++) {
+        int piece = slots[slot][0], kind = 0, colour = 0;
         if (piece == 0) continue;
-        bool white = piece >= 2 && piece <= 6;
-        if (!white && !(piece >= 8 && piece <= 12)) return EGBB_UNKNOWN;
-        if (!place(white, gaviota_piece(white ? piece : piece - 6), slot[1])) return EGBB_UNKNOWN;
+        if (!piece_of(piece, kind, colour) || !place(kind, colour, slots[slot][1]))
+            return EGBB_UNKNOWN;
+        key |= (std::uint64_t(piece) | std::uint64_t(slots[slot][1]) << 4) << (13 + 10 * slot);
     }
-    white_squares[white_count] = tb_NOSQUARE;
-    white_pieces[white_count]  = tb_NOPIECE;
-    black_squares[black_count] = tb_NOSQUARE;
-    black_pieces[black_count]  = tb_NOPIECE;
 
-    unsigned info = tb_UNKNOWN, plies = 0;
-    bool found = false;
-    {
-        std::lock_guard lock(probe_mutex);
-        found = tb_probe_hard(unsigned(side), tb_NOSQUARE, tb_NOCASTLE, white_squares,
-                              black_squares, white_pieces, black_pieces, &info, &plies);
-    }
-    if (!found) return EGBB_UNKNOWN;
-    if (info == tb_DRAW) return 0;
-    if (info != tb_WMATE && info != tb_BMATE) return EGBB_UNKNOWN; // an illegal setup
-    int win    = EGBB_WIN - int(plies < EGBB_MAX_PLIES ? plies : EGBB_MAX_PLIES);
-    int winner = info == tb_WMATE ? 0 : 1;
-    return winner == side ? win : -win;
+    std::atomic_ref<std::uint64_t> slot(answers[answer_slot(key)]);
+    std::uint64_t word = slot.load(std::memory_order_relaxed);
+    if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
+
+    int score = gaviota_covers(pos) ? gaviota_probe(pos) : EGBB_UNKNOWN;
+    if (score == EGBB_UNKNOWN) score = syzygy_probe(pos);
+    slot.store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
+               std::memory_order_relaxed);
+    return score;
 }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages the build, the tests and the default data need, when missing.
 set -e
-PACKAGES="g++ make cmake pkg-config libglib2.0-dev libgtest-dev libgaviotatb-dev gaviotatb gnuchess-book"
+PACKAGES="g++ make cmake pkg-config libglib2.0-dev libgtest-dev libgaviotatb-dev gaviotatb libfathom-dev fathom gnuchess-book"
 missing=""
 for package in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

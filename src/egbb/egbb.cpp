@@ -87,6 +87,10 @@ bool bitbases_available() { return egbb_probe.load(std::memory_order_relaxed) !=
 bool bitbase_probe(const Position& pos, int& score) {
     EgbbProbe probe = egbb_probe.load(std::memory_order_relaxed);
     if (probe == nullptr) return false;
+    // The library's arguments carry no en-passant square and no castling rights, so positions
+    // with either are not its business (a king and rook on their squares keep their rights
+    // with only three men on the board).
+    if (pos.ep_square != 0 || pos.castling != 0) return false;
     // Men other than the kings, in ascending square order; empty slots stay (0, 0).
     int pieces[3] = {0, 0, 0}, squares[3] = {0, 0, 0};
     int filled   = 0;

@@ -34,7 +34,8 @@ void bitbases_unload();
 // True when the probe entry point is bound.
 bool bitbases_available();
 // Asks the library about the position (at most five men, bitbases_available()). Answers false
-// when the library does not know it; otherwise stores the score (side to move's view, 0 draw)
+// when the position has an en-passant square or castling rights (the library cannot be told
+// them) or the library does not know it; otherwise stores the score (side to move's view, 0 draw)
 // in score, counts a hit in bbhits and answers true. No allocation, no lock.
 bool bitbase_probe(const Position& pos, int& score);
 

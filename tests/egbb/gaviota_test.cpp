@@ -1,6 +1,6 @@
-// The real plug-in on Debian's 3-men Gaviota files, loaded through the engine's loader: won and
-// drawn king-and-pawn endings, mating lines that end in checkmate exactly when the scores say,
-// and concurrent probes.
+// The real plug-in on Debian's 3-men Gaviota files (beside the 3- and 4-men Syzygy files),
+// loaded through the engine's loader: won and drawn king-and-pawn endings, mating lines that end
+// in checkmate exactly when the scores say, and concurrent probes.
 #include "egbb/egbb.h"
 #include "moves/make.h"
 #include "moves/picker.h"
@@ -144,7 +144,7 @@ TEST_F(Gaviota, WinsGrowTowardMateAndEndInCheckmate) {
 
 TEST_F(Gaviota, PositionsOutsideTheFilesAreUnknown) {
     const char* const fens[] = {
-        "4k3/8/8/8/8/8/8/RN2K3 w - - 0 1",    // four men: no file
+        "4k3/8/8/8/8/8/8/RNB1K3 w - - 0 1",   // five men: no file of either format
         "4k3/4p3/8/8/8/8/4P3/R3K3 w - - 0 1", // five men
     };
     bbhits.store(0);

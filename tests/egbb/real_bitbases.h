@@ -1,0 +1,46 @@
+#pragma once
+// Tests of the real plug-in: a fixture that loads it from a folder through the engine's loader
+// and restores the bitbase options afterwards, and a probe helper.
+#include "egbb/egbb.h"
+#include "uci/options.h"
+
+#include <cstring>
+#include <glib.h>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace orbelin {
+
+class RealBitbases : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
+        saved_cache = option_bitbases_cache;
+    }
+    void TearDown() override {
+        bitbases_unload();
+        std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
+        option_bitbases_cache = saved_cache;
+    }
+    // Loads the plug-in of the folder; answers what it wrote on standard error. The engine's
+    // own report must be the one line of a successful load.
+    std::string load(const std::string& dir) {
+        g_strlcpy(option_bitbases_path, dir.c_str(), sizeof option_bitbases_path);
+        ::testing::internal::CaptureStderr();
+        ::testing::internal::CaptureStdout();
+        bitbases_load();
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+                  "info string endgame bitbases loaded\n");
+        return ::testing::internal::GetCapturedStderr();
+    }
+    char saved_path[sizeof option_bitbases_path];
+    int saved_cache = 0;
+};
+
+// The plug-in's score of the position, or EGBB_UNKNOWN when the probe does not find it.
+inline int probe_score(const Position& pos) {
+    int score = 0;
+    return bitbase_probe(pos, score) ? score : EGBB_UNKNOWN;
+}
+
+} // namespace orbelin
