@@ -8,10 +8,11 @@
 //                   (the engine's search is bound by that rule too);
 //   10000 - plies   a Gaviota win, plies being the distance to mate in half-moves (capped at
 //                   1000), so 9000 to 9999 (10000 - plies negated for a loss; -10000 mated);
-//   7000 to 8405    a Syzygy win: 7000, plus the winner's material edge (queen 975, rook 500,
-//                   bishop 325, knight 300, pawn 90; 0 to 1200), plus up to 205 for the weaker
-//                   king driven to the edge (with bishop and knight: to a corner the bishop
-//                   covers) and the stronger king near it; negated for a loss;
+//   7000 to 8690    a Syzygy win: 7000, plus the winner's material edge (queen 975, rook 500,
+//                   bishop 325, knight 300, pawn 90; 0 to 1200), plus up to 140 for the weaker
+//                   king driven to the edge (with bishop and knight up to 420, to a corner the
+//                   bishop covers) and up to 70 for the stronger king near it; negated for a
+//                   loss;
 //   99999           a position no file present holds, or arguments that describe no legal setup.
 // So every tablebase win is above any evaluation of five men (three queens are 2925, and the
 // engine adds its positional terms on top of these scores), a Syzygy win rises when material

@@ -50,7 +50,7 @@ int win_score(const ProbePosition& pos, int winner) {
         bool dark  = (bishop_square % 8 + bishop_square / 8) % 2 == 0; // a1 and h8 are dark
         int corner = dark ? std::min(file + rank, 14 - file - rank)
                           : std::min(file + 7 - rank, 7 - file + rank);
-        progress   = 20 * (7 - std::min(corner, 7));
+        progress   = 30 * (14 - corner); // the whole way to the corner counts: up to 420
     } else {
         progress = 10 * (std::max(3 - file, file - 4) + std::max(3 - rank, rank - 4));
     }

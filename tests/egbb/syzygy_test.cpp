@@ -163,12 +163,12 @@ TEST_F(Syzygy, ScoresKeepTheirScale) {
         {"8/8/8/4k3/8/8/8/KQ6 w - - 0 1", 9983, 9983},
         {"8/8/8/4k3/8/8/8/KQ6 b - - 0 1", -9999, -9000},
         // Syzygy only: above any material count, below every Gaviota score.
-        {"7r/8/8/4k3/8/8/8/KQ6 w - - 0 1", 7475, 8405},
+        {"7r/8/8/4k3/8/8/8/KQ6 w - - 0 1", 7475, 8690},
         {"7r/8/8/4k3/8/8/8/KQ6 b - - 0 1", 0, 0}, // 1...Rh1 pins and wins the queen
-        {"8/8/8/4k3/8/8/8/KBN5 b - - 0 1", -8405, -7625},
+        {"8/8/8/4k3/8/8/8/KBN5 b - - 0 1", -8690, -7625},
         {"r7/8/8/3k4/8/8/3K4/7R w - - 0 1", 0, 0},       // rook against rook
         {"3k4/3p4/8/3K4/3P4/8/8/8 w - - 0 1", 0, 0},     // blocked pawns
-        {"8/3P4/8/8/8/2k4p/8/K7 w - - 0 1", 7000, 8405}, // the first pawn to promote wins
+        {"8/3P4/8/8/8/2k4p/8/K7 w - - 0 1", 7000, 8690}, // the first pawn to promote wins
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
