@@ -3,6 +3,7 @@
 // locks. Each entry is two 64-bit words, data and check = key XOR data, read and written as
 // relaxed atomics: an entry torn by two writers fails the check and reads as a miss.
 #include "board/position.h"
+#include "search/search.h"
 
 #include <atomic>
 #include <cstdint>
@@ -39,8 +40,9 @@ inline TTEntry* tt_table        = nullptr;
 inline std::uint32_t tt_entries = 0;
 // Age of the current search: written by the search thread between searches, read by all.
 inline std::atomic<std::uint32_t> tt_age{1};
-// Entries not yet written or touched in this age; an estimate (updates may be lost).
-inline std::atomic<std::uint32_t> tt_free_count{0};
+// Entries not yet written or touched in this age; an estimate (updates may be lost). Written
+// by every searching thread, so on a line of its own, away from the words every probe reads.
+inline CacheLineAtomic<std::uint32_t> tt_free_count{0};
 
 // Allocates a table of option_hash MB, empty. When the memory cannot be had the engine says so
 // on standard error and keeps (or falls back to) a table it can allocate; option_hash then
