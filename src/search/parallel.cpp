@@ -158,8 +158,7 @@ namespace {
 // looks for free workers at every node from this depth up.
 constexpr int SPLIT_DEPTH = 4;
 
-// Results a node can hold back: at most one per item it has out, and it has at most one item
-// per worker out.
+// Results a node can hold back, and so items it may have out and results held together.
 constexpr int SPLIT_RESULTS = 32;
 
 // A node that hands moves out, while it searches its moves. Its items may still be out while
@@ -239,7 +238,10 @@ bool post_next(SplitNode& a, const Position& here) {
 void post_free(const Position& here, int last_ply) {
     for (int ply = 0; ply <= last_ply && items_out < items_allowed(); ply++) {
         SplitNode* a = split_nodes[ply];
-        while (a != nullptr && !a->exhausted && items_out < items_allowed())
+        // A node's results wait in its list until it runs again: it posts no more than the
+        // list holds.
+        while (a != nullptr && !a->exhausted && items_out < items_allowed() &&
+               a->out + a->kept < SPLIT_RESULTS)
             post_next(*a, here);
     }
 }
