@@ -14,23 +14,32 @@ constexpr int MATE = 30000; // a side mated at ply p scores p - MATE
 // The deepest iteration "go depth" may ask for; extensions stay within MAX_PLY.
 constexpr std::uint32_t MAX_DEPTH = 64;
 
+// A shared word alone on its cache line (the type is padded to the line): every searching
+// thread writes the node counter and reads the flags at every node, and a write to a line makes
+// every other core fetch it again, so a written word next to words read at every node would
+// slow every reader. Used exactly as the std::atomic it is.
+template <class T> struct alignas(64) CacheLineAtomic : std::atomic<T> {
+    using std::atomic<T>::atomic;
+};
+static_assert(sizeof(CacheLineAtomic<std::uint64_t>) == 64);
+
 // Raised by the main thread ("stop", the timer, "go", "quit") and polled by every node of every
 // searching thread; honoured only while pondering is 0. Relaxed is enough: a node that still
 // sees the old value stops at its next test.
-inline std::atomic<int> stop_flag{0};
+inline CacheLineAtomic<int> stop_flag{0};
 // 1 while the running search is a ponder search; set by "go ponder", cleared by "ponderhit",
 // "stop", a new "go" and "quit" (main thread); polled by the searchers.
-inline std::atomic<int> pondering{0};
+inline CacheLineAtomic<int> pondering{0};
 // 1 while the running search is an infinite one ("go infinite"): set by "go", cleared by
 // "stop", a new "go" and "quit" (main thread). An infinite search is analysis: it never answers
-// before "stop", whatever ended its deepening.
+// before "stop", whatever ended its deepening. Read by the search thread only at its end.
 inline std::atomic<int> infinite_search{0};
 // Raised by the coordinating search thread to call worker threads off; polled by every node.
-inline std::atomic<int> abort_flag{0};
+inline CacheLineAtomic<int> abort_flag{0};
 // Counters of the current search, reset by think; lost updates between threads are tolerated,
 // so they are bumped with a relaxed load and store instead of a locked add.
-inline std::atomic<std::uint64_t> nodes{0};
-inline std::atomic<std::uint32_t> seldepth{0};
+inline CacheLineAtomic<std::uint64_t> nodes{0};
+inline CacheLineAtomic<std::uint32_t> seldepth{0};
 
 inline void count_node() {
     nodes.store(nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);

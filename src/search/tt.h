@@ -3,6 +3,7 @@
 // locks. Each entry is two 64-bit words, data and check = key XOR data, read and written as
 // relaxed atomics: an entry torn by two writers fails the check and reads as a miss.
 #include "board/position.h"
+#include "search/search.h"
 
 #include <atomic>
 #include <bit>
@@ -89,8 +90,9 @@ inline SlotDivisor tt_divisor   = {0, 0, 0};
 inline TTEntry* tt_slot(std::uint64_t key) { return &tt_table[slot_of(tt_divisor, key)]; }
 // Age of the current search: written by the search thread between searches, read by all.
 inline std::atomic<std::uint32_t> tt_age{1};
-// Entries not yet written or touched in this age; an estimate (updates may be lost).
-inline std::atomic<std::uint32_t> tt_free_count{0};
+// Entries not yet written or touched in this age; an estimate (updates may be lost). Written
+// by every searching thread, so on a line of its own, away from the words every probe reads.
+inline CacheLineAtomic<std::uint32_t> tt_free_count{0};
 
 // Allocates a table of option_hash MB, empty (zeroed lazily by the system). When the memory cannot
 // be had the engine says so on standard error and keeps (or falls back to) a table it can allocate;

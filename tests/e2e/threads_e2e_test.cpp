@@ -80,7 +80,7 @@ TEST(ThreadsE2E, WorkersFindTheMatesAndWinsOfOneThread) {
         {"r2qkb1r/1ppb1ppp/p7/4p3/P1Q1P3/2P5/5PPP/R1B2KNR b kq - 0 1", "d7b5", ""},
         {"3R1rk1/8/5Qpp/2p5/2P1p1q1/P3P3/1P2PK2/8 b - - 0 1", "g4h4", ""},
     };
-    for (int threads : {1, 2, 4}) {
+    for (int threads : {1, 2, 3, 4, 8, 16}) {
         SCOPED_TRACE("Threads " + std::to_string(threads));
         EngineProcess engine = engine_start();
         set_option(engine, "OwnBook", "false");
@@ -214,7 +214,8 @@ TEST(ThreadsE2E, StopQuitAndEndOfInputDuringAThreadedSearch) {
         const char* ending; // "stop", "quit" or "" for closing the input
         int threads;
     };
-    const Case cases[] = {{"stop", 2}, {"quit", 3}, {"", 2}, {"", 4}};
+    const Case cases[] = {{"stop", 2}, {"quit", 3},  {"", 2}, {"", 4},
+                          {"stop", 8}, {"quit", 16}, {"", 16}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(*c.ending ? c.ending : "end of input") + ", Threads " +
                      std::to_string(c.threads));

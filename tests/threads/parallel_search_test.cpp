@@ -81,30 +81,37 @@ const Mate MATES[] = {
 };
 
 TEST_P(ParallelSearch, FindsTheSerialMatesAndLeavesNoWork) {
-    for (const Mate& m : MATES) {
-        SCOPED_TRACE(m.fen);
-        PositionPtr pos = make_position(m.fen);
-        PositionPtr before(position_new());
-        *before = *pos;
+    // Each mate at its depth and two plies deeper, where the moves of several nodes are out at
+    // once and workers get moves of nodes nearer the root than the one this thread is at.
+    for (int extra : {0, 2})
+        for (const Mate& m : MATES) {
+            SCOPED_TRACE(m.fen);
+            SCOPED_TRACE(m.depth + extra);
+            // Deeper only for the side that mates: a search set up on a side in check, as in the
+            // mated position, may try a null move there (the root never starts one in check).
+            if (extra > 0 && m.score <= 0) continue;
+            PositionPtr pos = make_position(m.fen);
+            PositionPtr before(position_new());
+            *before = *pos;
 
-        reset_search_state();
-        EXPECT_EQ(pv_search(*pos, -MATE, MATE, m.depth, 0, 1), m.score);
-        reset_search_state();
-        EXPECT_EQ(parallel_search(*pos, -MATE, MATE, m.depth, 0, 1), m.score);
-        expect_no_work_left();
-        expect_unchanged(*pos, *before);
+            reset_search_state();
+            EXPECT_EQ(pv_search(*pos, -MATE, MATE, m.depth + extra, 0, 1), m.score);
+            reset_search_state();
+            EXPECT_EQ(parallel_search(*pos, -MATE, MATE, m.depth + extra, 0, 1), m.score);
+            expect_no_work_left();
+            expect_unchanged(*pos, *before);
 
-        // Null windows on either side of a mate score: a cut-off (often by a worker's result)
-        // and a fail low, each draining what is out.
-        if (m.score <= 0) continue;
-        reset_search_state();
-        EXPECT_GE(parallel_search(*pos, m.score - 1, m.score, m.depth, 0, 1), m.score);
-        expect_no_work_left();
-        reset_search_state();
-        EXPECT_LE(parallel_search(*pos, m.score, m.score + 1, m.depth, 0, 1), m.score);
-        expect_no_work_left();
-        expect_unchanged(*pos, *before);
-    }
+            // Null windows on either side of a mate score: a cut-off (often by a worker's result)
+            // and a fail low, each draining what is out.
+            if (m.score <= 0) continue;
+            reset_search_state();
+            EXPECT_GE(parallel_search(*pos, m.score - 1, m.score, m.depth + extra, 0, 1), m.score);
+            expect_no_work_left();
+            reset_search_state();
+            EXPECT_LE(parallel_search(*pos, m.score, m.score + 1, m.depth + extra, 0, 1), m.score);
+            expect_no_work_left();
+            expect_unchanged(*pos, *before);
+        }
 }
 
 TEST_P(ParallelSearch, IterativeDeepeningKeepsTheQueuesEmpty) {
@@ -113,7 +120,7 @@ TEST_P(ParallelSearch, IterativeDeepeningKeepsTheQueuesEmpty) {
         make_position("r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1");
     PositionPtr before(position_new());
     *before = *pos;
-    for (int depth = 1; depth <= 6; depth++) {
+    for (int depth = 1; depth <= 8; depth++) {
         SCOPED_TRACE(depth);
         int score = parallel_search(*pos, -MATE, MATE, depth, 0, 1);
         EXPECT_GT(score, -MATE);
@@ -156,7 +163,8 @@ TEST_P(ParallelSearch, AStopEndsTheSearchAndLeavesNoWork) {
     expect_no_work_left();
 }
 
-INSTANTIATE_TEST_SUITE_P(Workers, ParallelSearch, ::testing::Values(2, 4));
+// More threads than this machine's cores as well: the results and the queues must not care.
+INSTANTIATE_TEST_SUITE_P(Workers, ParallelSearch, ::testing::Values(2, 3, 4, 8, 16));
 
 TEST(WorkerPool, FollowsTheThreadsOptionAndNoneRunsWithOne) {
     option_hash = 4;
