@@ -177,7 +177,7 @@ Move book_move(Position& pos) {
     if (book_file == nullptr || entry_count == 0) return 0;
     const std::uint64_t key = polyglot_key(pos);
 
-    // 1. Halving search for the first entry whose key is not below the position's.
+    // Halving search for the first entry whose key is not below the position's.
     BookEntry entry;
     std::int64_t lo = 0;
     std::int64_t hi = entry_count - 1;
@@ -190,7 +190,7 @@ Move book_move(Position& pos) {
             hi = mid;
     }
 
-    // 2. One pass over the run of the key: each entry replaces the choice with probability
+    // One pass over the run of the key: each entry replaces the choice with probability
     // weight / (weights so far), so it ends up chosen with weight / (weights of the run).
     // r stays in double precision: it is then exact for any run below 2^21 in total weight,
     // so an entry that carries all the weight so far is always taken.
@@ -205,7 +205,7 @@ Move book_move(Position& pos) {
     }
     if (chosen == 0) return 0;
 
-    // 3. Played only as one of the position's legal moves.
+    // Played only as one of the position's legal moves.
     RootMoveList legal;
     legal_moves(pos, legal);
     for (std::uint32_t i = 0; i < legal.count; i++)

@@ -49,24 +49,24 @@ static gpointer entry_point(const char* name, const char* module_path) {
 }
 
 void bitbases_load() {
-    // 1. The module path; the default directory "./egbb/" gives "./egbb//egbbso.so", which the
+    // The module path; the default directory "./egbb/" gives "./egbb//egbbso.so", which the
     // system reads as one slash.
     char module_path[256];
     int length = g_snprintf(module_path, sizeof module_path, "%s/egbbso.so", option_bitbases_path);
-    // 2. The old library goes first, whatever happens next.
+    // The old library goes first, whatever happens next.
     bitbases_unload();
     if (length < 0 || length >= int(sizeof module_path)) {
         std::fprintf(stderr, "Bitbases Path is too long (%zu characters, at most %d)\n",
                      std::strlen(option_bitbases_path), BITBASES_PATH_MAX);
         return;
     }
-    // 3, 4. A library that cannot be opened leaves the engine without bitbases.
+    // A library that cannot be opened leaves the engine without bitbases.
     egbb_module = g_module_open(module_path, G_MODULE_BIND_LAZY);
     if (egbb_module == nullptr) {
         output_printf("info string %s (%s)\n", loader_error(), module_path);
         return;
     }
-    // 5, 6. So does a library without both entry points: it is closed again.
+    // So does a library without both entry points: it is closed again.
     auto load = reinterpret_cast<EgbbLoad>(entry_point("load_egbb_5men", module_path));
     auto probe =
         load ? reinterpret_cast<EgbbProbe>(entry_point("probe_egbb_5men", module_path)) : nullptr;
@@ -74,7 +74,7 @@ void bitbases_load() {
         bitbases_unload();
         return;
     }
-    // 7, 8. The load entry's answer is not used: a library that found no files answers every
+    // The load entry's answer is not used: a library that found no files answers every
     // probe with "unknown".
     int cache_mb = std::clamp(option_bitbases_cache, 1, 256);
     load(option_bitbases_path, cache_mb * 1048576, 2);

@@ -71,13 +71,13 @@ int evaluate_traced(const Position& pos, int alpha, int beta, EvalTrace* trace) 
     int opening = 0, endgame = 0; // the accumulators at the last mark, for the trace
     if (trace) *trace = EvalTrace{};
 
-    // 1. Material, bishop pair, phase, king danger.
+    // Material, bishop pair, phase, king danger.
     material_terms(pos, info);
     mark(trace, TERM_MATERIAL, info, opening, endgame);
     int men = bit_count(pos.bitboards[L90]);
     if (trace) trace->phase = info.phase, trace->men = men;
 
-    // 2. Small endgames: the bitbases replace the material count; the rule table decides alone.
+    // Small endgames: the bitbases replace the material count; the rule table decides alone.
     info.result = 0;
     if (men <= 5 && bitbases_available() && bitbase_probe(pos, info.result)) {
         if (info.result == 0) {
@@ -91,7 +91,7 @@ int evaluate_traced(const Position& pos, int alpha, int beta, EvalTrace* trace) 
         return info.result;
     }
 
-    // 3. Piece-square sums kept by make and unmake, pawn structure, tempo, patterns.
+    // Piece-square sums kept by make and unmake, pawn structure, tempo, patterns.
     info.opening += pos.pst_opening;
     info.endgame += pos.pst_endgame;
     mark(trace, TERM_PST, info, opening, endgame);
@@ -108,7 +108,7 @@ int evaluate_traced(const Position& pos, int alpha, int beta, EvalTrace* trace) 
     eval_patterns(pos, info);
     mark(trace, TERM_PATTERNS, info, opening, endgame);
 
-    // 4. Lazy exit, once some material has left the board.
+    // Lazy exit, once some material has left the board.
     if (info.phase > 6) {
         int s = blend(info, pos.side);
         if (s - 200 >= beta || s + 200 <= alpha) {
@@ -117,7 +117,7 @@ int evaluate_traced(const Position& pos, int alpha, int beta, EvalTrace* trace) 
         }
     }
 
-    // 5. The costly terms; king safety reads the attack counts that the piece term leaves.
+    // The costly terms; king safety reads the attack counts that the piece term leaves.
     eval_pieces(pos, info);
     mark(trace, TERM_PIECES, info, opening, endgame);
     eval_king_safety(pos, info);

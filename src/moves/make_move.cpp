@@ -130,7 +130,7 @@ inline bool pawn_to_seventh(int p, int s) {
     pos.board[row.king_to]   = king;
     pos.board[row.rook_to]   = rook;
     pos.static_moves         = 0;
-    // 5. Hand over the move; the castling test already covered the king's safety.
+    // Hand over the move; the castling test already covered the king's safety.
     pos.side ^= 1;
     pos.key ^= zobrist_side;
     prefetch_slot(pos.key);
@@ -147,12 +147,12 @@ int make_move(Position& pos, Move m) {
     const int us = pos.side, was_in_check = pos.in_check;
     assert(pos.ply < HISTORY_SIZE);
 
-    // 1. Push the undo record.
+    // Push the undo record.
     HistoryEntry& entry = pos.history[pos.ply];
     state_save(pos, entry);
     entry.move = m;
 
-    // 2. Clear the en-passant square; 3. reset the per-move fields.
+    // Clear the en-passant square and reset the per-move fields.
     if (pos.ep_square != 0) {
         pos.key ^= zobrist_ep[pos.ep_square & 7];
         pos.ep_square = 0;
@@ -161,7 +161,7 @@ int make_move(Position& pos, Move m) {
     pos.captured = EMPTY;
     pos.extend   = 0;
 
-    // 4. Apply the move by type.
+    // Apply the move by type.
     const int p = pos.board[f];
     switch (t) {
     case MOVE_QUIET:
@@ -259,7 +259,7 @@ int make_move(Position& pos, Move m) {
         return 0;
     }
 
-    // 5. Hand over the move.
+    // Hand over the move.
     pos.side ^= 1;
     pos.key ^= zobrist_side;
     prefetch_slot(pos.key);
@@ -269,7 +269,7 @@ int make_move(Position& pos, Move m) {
     if (pawn_hash != nullptr && ((p & ~1) == WHITE_PAWN || (pos.captured & ~1) == WHITE_PAWN))
         __builtin_prefetch(pawn_hash_slot(pawn_key(pos)));
 
-    // 6. Legality: the mover's king must not be attacked now. A mover that was not in check
+    // Legality: the mover's king must not be attacked now. A mover that was not in check
     // and did not move its king or take en passant can only have opened a line to its king
     // through the square it left; anything else gets the full attack test.
     const int king     = lsb(pos.bitboards[WHITE_KING + us]);
@@ -281,7 +281,7 @@ int make_move(Position& pos, Move m) {
         return 0;
     }
 
-    // 7. Check and extension. The side now to move was not in check before the move, so a
+    // Check and extension. The side now to move was not in check before the move, so a
     // check comes from the piece that arrived on s (a knight or pawn directly, a slider along
     // its line) or from a line opened through f; an en-passant capture also empties a third
     // square and gets the full test.

@@ -35,17 +35,18 @@ inline Move playable_hash_move(const Position& pos, std::uint64_t data) {
     return move != 0 && move_is_pseudo_legal(pos, move) ? move : 0;
 }
 
-// Steps 2 to 10 of a node, after its stop test. Answers true with the node's score when the
-// node is decided before its moves; otherwise fills n for the move loop. Child searches the
-// null move's reply (the serial or the parallel search).
+// The opening of a node, after its stop test: node count, draws, table probe, extension,
+// horizon, null move, internal iterative deepening and the futility switch. Answers true with the
+// node's score when the node is decided before its moves; otherwise fills n for the move loop.
+// Child searches the null move's reply (the serial or the parallel search).
 template <int (&Child)(Position&, int, int, int, int, int)>
 inline bool node_start(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed,
                        NodeStart& n, int& score) {
-    // 2. Count the node; 3. draws by repetition and by the fifty-move count.
+    // Count the node; draws by repetition and by the fifty-move count.
     count_node();
     if (repetition_count(pos) != 0 || pos.static_moves > 99) return score = 0, true;
 
-    // 4. Table probe: the hash move, and the stored bound when deep enough.
+    // Table probe: the hash move, and the stored bound when deep enough.
     n.hash_move = n.best_move = 0;
     if (tt_probe(pos.key, n.slot, n.data)) {
         n.hash_move = playable_hash_move(pos, n.data);
@@ -72,18 +73,18 @@ inline bool node_start(Position& pos, int alpha, int beta, int depth, int ply, i
         }
     }
 
-    // 5. Extension of forcing moves.
+    // Extension of forcing moves.
     n.extended = pos.extend != 0;
     if (n.extended) depth++;
 
-    // 6. Horizon. Near the end of the history stack the search stops deepening.
+    // Horizon. Near the end of the history stack the search stops deepening.
     if (depth <= 0 || pos.ply >= HISTORY_SIZE - 2)
         return score = quiescence(pos, alpha, beta, ply + 1), true;
 
-    // 7. Endgame: at most 10 pieces and little material.
+    // Endgame: at most 10 pieces and little material.
     n.endgame = popcount(pos.bitboards[L90]) <= 10 && pos.phase <= 7;
 
-    // 8. Null move.
+    // Null move.
     if (null_allowed && depth >= 3 && !n.extended && !n.endgame) {
         make_move(pos, MOVE_NULL);
         int reply = -Child(pos, -beta, -beta + 1, depth < 7 ? depth - 3 : depth - 4, ply + 1, 0);
@@ -94,13 +95,13 @@ inline bool node_start(Position& pos, int alpha, int beta, int depth, int ply, i
         }
     }
 
-    // 9. Internal iterative deepening, serially, when there is no hash move.
+    // Internal iterative deepening, serially, when there is no hash move.
     if (n.hash_move == 0 && depth > 3 && depth / 2 >= tt_depth(n.data)) {
         pv_search(pos, alpha, beta, depth / 2, ply, 0);
         if (tt_probe(pos.key, n.slot, n.data)) n.hash_move = playable_hash_move(pos, n.data);
     }
 
-    // 10. Futility switch at the last three plies. Only the depth-3 case lowers the depth;
+    // Futility switch at the last three plies. Only the depth-3 case lowers the depth;
     // a depth that misses its threshold is tried against the next lower one.
     n.futility = false;
     n.margin   = 0;
@@ -129,7 +130,8 @@ inline bool futile(const Position& pos, const NodeStart& n, int alpha) {
     return n.margin + pos.material[mover] - pos.material[mover ^ 1] <= alpha;
 }
 
-// Step 12: the node's result once its moves are done (counter moves taken).
+// The node's result once its moves are done (counter moves taken): mate or stalemate when none
+// was taken, else the best score, stored exact with a best move or as an upper bound.
 inline int node_finish(Position& pos, const NodeStart& n, int alpha, Move best_move, int counter,
                        int ply) {
     if (counter == 0) {

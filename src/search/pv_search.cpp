@@ -4,7 +4,7 @@
 namespace orbelin {
 
 int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed) {
-    // 1. Stop test; 2 to 10. the node's opening steps.
+    // Stop test, then the node's opening steps.
     if (search_stopped()) return 0;
     NodeStart n;
     int score;
@@ -14,7 +14,7 @@ int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_a
     depth          = n.depth;
     Move best_move = n.best_move;
 
-    // 11. Move loop: the hash move first (made directly), then the picker's moves, which
+    // Move loop: the hash move first (made directly), then the picker's moves, which
     // include the hash move again.
     MoveList list;
     list.stage  = 0;
@@ -25,7 +25,7 @@ int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_a
     else
         move = next_move(pos, list);
     for (; move != 0; counter++, move = next_move(pos, list)) {
-        // 11.1 Futility pruning of quiet, non-forcing moves.
+        // Futility pruning of quiet, non-forcing moves.
         if (futile(pos, n, alpha)) {
             unmake_move(pos);
             continue;
@@ -33,7 +33,7 @@ int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_a
         if (counter == 0) {
             score = -pv_search(pos, -beta, -alpha, depth - 1, ply + 1, 1);
         } else {
-            // 11.3 Late moves first get a reduced null-window search.
+            // Late moves first get a reduced null-window search.
             if (counter >= 4 && depth >= 4 && !n.extended && pos.extend == 0) {
                 score = -pv_search(pos, -alpha - 1, -alpha, depth - 2, ply + 1, 1);
                 if (score <= alpha) {
@@ -58,7 +58,7 @@ int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_a
         }
     }
 
-    // 12. No move taken: mate or stalemate; otherwise exact with a best move, else a bound.
+    // No move taken: mate or stalemate; otherwise exact with a best move, else a bound.
     return node_finish(pos, n, alpha, best_move, counter, ply);
 }
 

@@ -82,7 +82,7 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
 
     while (!stop_flag.load(std::memory_order_relaxed) ||
            pondering.load(std::memory_order_relaxed)) {
-        // 1. The first entry not yet searched at this depth.
+        // The first entry not yet searched at this depth.
         int index = 0;
         while (index < int(list.count) && int(list.moves[index].depth) >= depth)
             index++;
@@ -91,13 +91,13 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
                           list.moves[0].move);
             return;
         }
-        // 2. Make it; 3. announce it.
+        // Make it and announce it.
         const Move move = list.moves[index].move;
         if (!make_move(pos, move))
             g_log(nullptr, G_LOG_LEVEL_ERROR, "Wrong root move!\n"); // message text kept as is
         print_currmove(depth, index, list);
 
-        // 4. Window: around the previous score for a kept variation, else a null window on the
+        // Window: around the previous score for a kept variation, else a null window on the
         // weakest kept one.
         int alpha, beta;
         if (index < kept) {
@@ -111,13 +111,13 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
         bool failed_high = false, failed_low = false;
 
         for (;;) {
-            // 5. Search; 6. an interrupted result is dropped.
+            // Search it; an interrupted result is dropped.
             int score = option_threads > 1 ? -parallel_search(pos, -beta, -alpha, depth - 1, 0, 1)
                                            : -pv_search(pos, -beta, -alpha, depth - 1, 0, 1);
             if (search_stopped()) break;
 
             if (index < kept) {
-                // 7. A kept variation: record, collect and print it, widen on failure.
+                // A kept variation: record, collect and print it, widen on failure.
                 index = root_reposition(list, index, score, depth);
                 tt_collect_pv(pos, list.moves[index].pv);
                 print_pv_lines(pos.side ^ 1, depth, kept, list);
@@ -144,7 +144,7 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
                 tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_EXACT, move);
                 break;
             }
-            // 8. Not kept: a move that fails low keeps its place and its old variation.
+            // Not kept: a move that fails low keeps its place and its old variation.
             if (score <= alpha) {
                 list.moves[index].score = score;
                 list.moves[index].depth = std::uint32_t(depth);
@@ -159,13 +159,13 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
             delta       = 4;
             failed_high = true;
         }
-        // 9. Take the move back.
+        // Take the move back.
         unmake_move(pos);
     }
 }
 
 void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
-    // 1. Fresh counters.
+    // Fresh counters.
     nodes.store(0, std::memory_order_relaxed);
     seldepth.store(0, std::memory_order_relaxed);
     bbhits.store(0, std::memory_order_relaxed);

@@ -51,8 +51,8 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     const std::uint64_t t_other = white ? limits.btime : limits.wtime;
     const std::uint64_t i_other = white ? limits.binc : limits.winc;
     const std::uint64_t own = (t + (m - 1) * i) / m, opp = (t_other + (m - 1) * i_other) / m;
-    // 1.3 times a clock near 2^32 does not fit 32 bits: the products are capped before they are
-    // truncated to whole milliseconds.
+    // A clock share near 2^32 scaled by 1.3 does not fit 32 bits: the products are capped before
+    // they are truncated to whole milliseconds.
     auto scaled = [](std::uint64_t share) {
         return double(std::uint32_t(std::min(double(share) * 1.3, 4294967295.0)));
     };

@@ -166,7 +166,7 @@ void uci_setoption(const char* args) {
     // Options change only while no search runs; a finished search thread is reclaimed first.
     search_finish();
 
-    // 1. The name: the words after "name" up to "value".
+    // The name: the words after "name" up to "value".
     char name[255]    = "", word[1024];
     const char* p     = std::strstr(args, "name");
     const char* value = nullptr;
@@ -182,7 +182,7 @@ void uci_setoption(const char* args) {
         }
     }
 
-    // 2. Look it up; 3. store by type; 4. or say it is unknown. A refused value keeps the old
+    // Look it up and store by type, or say it is unknown. A refused value keeps the old
     // one; its follow-up still runs (the book and the bitbases are reopened from the kept
     // value), except that a refused Hash keeps the table it has, contents and all.
     bool hash_set = false;
@@ -207,7 +207,7 @@ void uci_setoption(const char* args) {
         output_printf("info wrong uci option name (%s)\n", name);
     }
 
-    // 5. Follow-ups by name.
+    // Follow-ups by name.
     if (g_ascii_strcasecmp(name, "Clear Hash") == 0) {
         tt_clear();
     } else if (g_ascii_strcasecmp(name, "Hash") == 0) {
