@@ -63,13 +63,17 @@ void move_print(Move move) {
     output_text(text, std::strlen(text));
 }
 
+void move_text_append(GString* text, Move move) {
+    char move_text[6];
+    move_to_text(move, move_text);
+    g_string_append(text, move_text);
+    g_string_append_c(text, ' ');
+}
+
 void movelist_print(const MoveList& list) {
     GString* text = g_string_new(nullptr);
-    for (std::uint32_t i = 0; i < list.count; i++) {
-        char move[6];
-        move_to_text(list.moves[i], move);
-        g_string_append_printf(text, "%s ", move);
-    }
+    for (std::uint32_t i = 0; i < list.count; i++)
+        move_text_append(text, list.moves[i]);
     g_string_append_c(text, '\n');
     output_text(text->str, text->len);
     g_string_free(text, TRUE);
@@ -229,11 +233,8 @@ void position_print(const Position& pos) {
     g_string_append_printf(text, "PVT(opening/endgame):%d/%d\n", pos.pst_opening, pos.pst_endgame);
     g_string_append_printf(text, "Key:%llu\n", static_cast<unsigned long long>(pos.key));
     g_string_append(text, "History: ");
-    for (int i = 0; i < pos.ply; i++) {
-        char move[6];
-        move_to_text(pos.history[i].move, move);
-        g_string_append_printf(text, "%s ", move);
-    }
+    for (int i = 0; i < pos.ply; i++)
+        move_text_append(text, pos.history[i].move);
     g_string_append_c(text, '\n');
     output_text(text->str, text->len);
     g_string_free(text, TRUE);

@@ -3,6 +3,8 @@
 // the consistency check. Printers write to standard output and flush.
 #include "board/position.h"
 
+#include <glib.h>
+
 namespace orbelin {
 
 // Writes "e4" and a terminator; the buffer holds at least 3 characters.
@@ -14,6 +16,8 @@ int text_to_square(const char* text);
 int letter_to_piece(char letter);
 // Writes "e2e4", "e7e8q", "e1g1" or "null" and a terminator; the buffer holds at least 6.
 void move_to_text(Move move, char* buffer);
+// Appends the move text and a blank to the text.
+void move_text_append(GString* text, Move move);
 // Prints the move text and a blank.
 void move_print(Move move);
 // Prints each move of the list followed by a blank, then a newline.

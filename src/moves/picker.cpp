@@ -65,13 +65,20 @@ void legal_moves(Position& pos, RootMoveList& list) {
     list.count = n;
 }
 
+Move find_move_text(const RootMoveList& list, const char* word, std::size_t length) {
+    for (std::uint32_t i = 0; i < list.count; i++) {
+        char move_text[6];
+        move_to_text(list.moves[i].move, move_text);
+        if (std::strlen(move_text) == length && g_ascii_strncasecmp(word, move_text, length) == 0)
+            return list.moves[i].move;
+    }
+    return 0;
+}
+
 void rootlist_print(const RootMoveList& list) {
     GString* text = g_string_new(nullptr);
-    for (std::uint32_t i = 0; i < list.count; i++) {
-        char move[6];
-        move_to_text(list.moves[i].move, move);
-        g_string_append_printf(text, "%s ", move);
-    }
+    for (std::uint32_t i = 0; i < list.count; i++)
+        move_text_append(text, list.moves[i].move);
     g_string_append_c(text, '\n');
     output_text(text->str, text->len);
     g_string_free(text, TRUE);
@@ -102,13 +109,7 @@ int apply_move_text(Position& pos, const char* text) {
         std::size_t length = std::size_t(end - p);
         if (length == 0) break; // end of the text or of the line
         legal_moves(pos, *list);
-        Move found = 0;
-        for (std::uint32_t i = 0; i < list->count && found == 0; i++) {
-            char move_text[6];
-            move_to_text(list->moves[i].move, move_text);
-            if (std::strlen(move_text) == length && g_ascii_strncasecmp(p, move_text, length) == 0)
-                found = list->moves[i].move;
-        }
+        Move found = find_move_text(*list, p, length);
         if (found == 0) {
             position_print(pos);
             g_log(nullptr, G_LOG_LEVEL_WARNING, "Can not make move (%.*s)!\n", int(length), p);

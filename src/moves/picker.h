@@ -3,6 +3,7 @@
 // reader of coordinate move text.
 #include "board/position.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace orbelin {
@@ -32,6 +33,9 @@ Move next_capture(Position& pos, MoveList& list);
 Move next_move(Position& pos, MoveList& list);
 // Every legal move of the position in next_move order; the position is unchanged.
 void legal_moves(Position& pos, RootMoveList& list);
+// The move of the list whose coordinate text equals the word of the given length (any letter
+// case), or 0.
+Move find_move_text(const RootMoveList& list, const char* word, std::size_t length);
 // Prints the moves of the list followed by blanks, then a newline.
 void rootlist_print(const RootMoveList& list);
 // Plays blank-separated coordinate moves (any letter case) in turn. A move that cannot be

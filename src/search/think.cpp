@@ -24,14 +24,14 @@ constexpr int ROOT_PLY = -1;
 
 // A ponder search may not answer before "ponderhit" or "stop", nor an infinite one before
 // "stop": its last line waits for them.
-void wait_while_pondering() {
+void wait_for_the_interface() {
     while (pondering.load(std::memory_order_relaxed) ||
            infinite_search.load(std::memory_order_relaxed))
         g_usleep(1000);
 }
 
 void finish(Move move, Move ponder) {
-    wait_while_pondering();
+    wait_for_the_interface();
     print_bestmove(move, ponder);
 }
 
@@ -172,7 +172,7 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
 
     if (max_depth == 0) {
         evaluate(pos, -30000, 30000);
-        wait_while_pondering();
+        wait_for_the_interface();
         print_line("bestmove xxxx\n");
         return;
     }
@@ -183,7 +183,7 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     // third time or has run out of the fifty moves is still searched: claiming the draw is
     // the interface's business.
     if (list->count == 0) {
-        wait_while_pondering();
+        wait_for_the_interface();
         print_line("info string in given position can not make any move!\n");
         print_line("bestmove 0000\n");
         g_free(list);

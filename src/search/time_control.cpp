@@ -64,10 +64,8 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     // nearly all of it; half the clock stays in reserve against the interface's lag.
     std::uint64_t budget = (t >= estimate && m > 10) ? std::min(estimate, t / 2)
                                                      : std::uint64_t(double(t) * 0.95 / double(m));
-    // A budget that rounds to nothing is one millisecond, not the whole clock.
-    if (budget == 0) return std::uint32_t(std::min<std::uint64_t>(t, 1));
     // However few moves are to go, min(T / 2, 100 ms) of the clock T stays for the interface's
-    // lag.
+    // lag; a budget that rounds to nothing is one millisecond, not the whole clock.
     const std::uint64_t reserve = std::min<std::uint64_t>(t / 2, 100);
     return std::uint32_t(std::max<std::uint64_t>(std::min(budget, t - reserve), t > 0 ? 1 : 0));
 }

@@ -1,5 +1,4 @@
 // The "go" command: limits from the argument text, then a new search.
-#include "board/fen.h"
 #include "moves/picker.h"
 #include "search/search.h"
 #include "uci/uci.h"
@@ -51,16 +50,11 @@ static void read_searchmoves(const char* args, Position& pos, SearchLimits& limi
             end++;
         std::size_t length = std::size_t(end - p);
         if (length == 0) break;
-        for (std::uint32_t i = 0; i < legal->count; i++) {
-            char text[6];
-            move_to_text(legal->moves[i].move, text);
-            if (std::strlen(text) != length || g_ascii_strncasecmp(p, text, length) != 0) continue;
-            Move move   = legal->moves[i].move;
-            bool listed = false;
-            for (std::uint32_t k = 0; k < limits.searchmoves_count; k++)
-                listed |= limits.searchmoves[k] == move;
-            if (!listed) limits.searchmoves[limits.searchmoves_count++] = move;
-        }
+        Move move = find_move_text(*legal, p, length);
+        if (move != 0 &&
+            std::find(limits.searchmoves, limits.searchmoves + limits.searchmoves_count, move) ==
+                limits.searchmoves + limits.searchmoves_count)
+            limits.searchmoves[limits.searchmoves_count++] = move;
         p = end;
     }
     g_free(legal);

@@ -60,24 +60,23 @@ Option* find_option(const char* name) {
     return nullptr;
 }
 
-// Answers false when the value is refused (too long); no value at all stores nothing.
-bool set_string(Option* option, const char* value_text) {
-    if (value_text == nullptr) return true;
+// Stores the value's first word; one longer than the option's buffer is refused. No value at
+// all stores nothing.
+void set_string(Option* option, const char* value_text) {
+    if (value_text == nullptr) return;
     while (g_ascii_isspace(*value_text))
         value_text++;
     std::size_t length = 0;
     while (value_text[length] != '\0' && !g_ascii_isspace(value_text[length]))
         length++;
-    if (length == 0) return true;
-    // The value is the first word; one longer than the option's buffer is refused.
+    if (length == 0) return;
     if (length > std::size_t(option->max)) {
         g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong uci option value (%s:%.*s)\n", option->name,
               int(std::min<std::size_t>(length, 300)), value_text);
-        return false;
+        return;
     }
     std::memcpy(option->value, value_text, length);
     static_cast<char*>(option->value)[length] = '\0';
-    return true;
 }
 
 void set_check(Option* option, const char* value_text) {

@@ -4,6 +4,7 @@
 #include "egbb/egbb.h"
 #include "moves/make.h"
 #include "moves/picker.h"
+#include "real_bitbases.h"
 #include "test_util.h"
 #include "uci/options.h"
 
@@ -23,31 +24,14 @@ namespace {
 
 constexpr int WIN_FLOOR = 2000; // every win scores above any material balance of five men
 
-class Gaviota : public ::testing::Test {
+class Gaviota : public RealBitbases {
   protected:
     void SetUp() override {
-        std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
-        saved_cache = option_bitbases_cache;
-        g_strlcpy(option_bitbases_path, EGBB_REAL_DIR, sizeof option_bitbases_path);
-        ::testing::internal::CaptureStdout();
-        bitbases_load();
-        ASSERT_EQ(::testing::internal::GetCapturedStdout(),
-                  "info string endgame bitbases loaded\n");
+        RealBitbases::SetUp();
+        load(EGBB_REAL_DIR);
+        ASSERT_TRUE(bitbases_available());
     }
-    void TearDown() override {
-        bitbases_unload();
-        std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
-        option_bitbases_cache = saved_cache;
-    }
-    char saved_path[sizeof option_bitbases_path];
-    int saved_cache = 0;
 };
-
-// The score of the position, or EGBB_UNKNOWN when the probe does not find it.
-int probe(const Position& pos) {
-    int score = 0;
-    return bitbase_probe(pos, score) ? score : EGBB_UNKNOWN;
-}
 
 enum Outcome { WON, DRAWN, LOST, UNCLEAR }; // for the side to move
 
@@ -82,7 +66,7 @@ TEST_F(Gaviota, KingAndPawnEndingsAreWonOrDrawnAsTheTextbooksSay) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
         PositionPtr pos = make_position(c.fen);
-        int score       = probe(*pos);
+        int score       = probe_score(*pos);
         ASSERT_NE(score, EGBB_UNKNOWN);
         found++;
         EXPECT_EQ(outcome_of(score), c.outcome) << score;
@@ -100,7 +84,7 @@ Move best_move(Position& pos) {
     for (std::uint32_t i = 0; i < list.count; i++) {
         Move move = list.moves[i].move;
         EXPECT_EQ(make_move(pos, move), 1);
-        int reply = probe(pos);
+        int reply = probe_score(pos);
         unmake_move(pos);
         if (reply == EGBB_UNKNOWN) reply = 0; // never the best: wins stay in the files
         if (best == 0 || reply < best_reply) best = move, best_reply = reply;
@@ -119,7 +103,7 @@ TEST_F(Gaviota, WinsGrowTowardMateAndEndInCheckmate) {
     for (const char* fen : starts) {
         SCOPED_TRACE(fen);
         PositionPtr pos = make_position(fen);
-        int score       = probe(*pos);
+        int score       = probe_score(*pos);
         ASSERT_GT(std::abs(score), WIN_FLOOR) << score;
         ASSERT_LT(std::abs(score), 10000) << "not mate yet";
         // A win of s is mate in 10000 - s plies; each ply brings it one nearer.
@@ -128,7 +112,7 @@ TEST_F(Gaviota, WinsGrowTowardMateAndEndInCheckmate) {
             Move move = best_move(*pos);
             ASSERT_NE(move, 0u) << "the game ended early, at ply " << ply;
             ASSERT_EQ(make_move(*pos, move), 1);
-            int next = probe(*pos);
+            int next = probe_score(*pos);
             ASSERT_NE(next, EGBB_UNKNOWN) << "ply " << ply;
             EXPECT_EQ(std::abs(next), std::abs(score) + 1) << "ply " << ply;
             EXPECT_EQ(next > 0, score < 0) << "the winner changed at ply " << ply;
@@ -151,7 +135,7 @@ TEST_F(Gaviota, PositionsOutsideTheFilesAreUnknown) {
     for (const char* fen : fens) {
         SCOPED_TRACE(fen);
         PositionPtr pos = make_position(fen);
-        EXPECT_EQ(probe(*pos), EGBB_UNKNOWN);
+        EXPECT_EQ(probe_score(*pos), EGBB_UNKNOWN);
     }
     EXPECT_EQ(bbhits.load(), 0);
 }
@@ -167,7 +151,7 @@ TEST_F(Gaviota, AFolderWithoutFilesKnowsNothing) {
     bitbases_load();
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "info string endgame bitbases loaded\n");
     PositionPtr pos = make_position("3k4/8/3K4/8/3P4/8/8/8 w - - 0 1");
-    EXPECT_EQ(probe(*pos), EGBB_UNKNOWN);
+    EXPECT_EQ(probe_score(*pos), EGBB_UNKNOWN);
     bitbases_unload();
     unlink(link.c_str());
     g_rmdir(empty);

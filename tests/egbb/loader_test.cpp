@@ -2,6 +2,7 @@
 // loader's messages, what the load entry receives, the probe's argument list and hit counting.
 #include "egbb/egbb.h"
 #include "fake/fake_egbbso.h"
+#include "real_bitbases.h"
 #include "test_util.h"
 #include "uci/options.h"
 #include "uci/uci.h"
@@ -17,20 +18,7 @@ namespace orbelin {
 namespace {
 
 // Restores the bitbase options and closes the library after each test.
-class BitbaseLoader : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
-        saved_cache = option_bitbases_cache;
-    }
-    void TearDown() override {
-        bitbases_unload();
-        std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
-        option_bitbases_cache = saved_cache;
-    }
-    char saved_path[sizeof option_bitbases_path];
-    int saved_cache = 0;
-};
+class BitbaseLoader : public BitbaseOptions {};
 
 // Runs bitbases_load and answers what it printed on standard output.
 std::string load_output() {

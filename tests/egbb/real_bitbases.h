@@ -1,6 +1,7 @@
 #pragma once
-// Tests of the real plug-in: a fixture that loads it from a folder through the engine's loader
-// and restores the bitbase options afterwards, and a probe helper.
+// Bitbase tests: a fixture that restores the bitbase options and closes the library after each
+// test, one that also loads the real plug-in from a folder through the engine's loader, and a
+// probe helper.
 #include "egbb/egbb.h"
 #include "uci/options.h"
 
@@ -11,7 +12,7 @@
 
 namespace orbelin {
 
-class RealBitbases : public ::testing::Test {
+class BitbaseOptions : public ::testing::Test {
   protected:
     void SetUp() override {
         std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
@@ -22,6 +23,12 @@ class RealBitbases : public ::testing::Test {
         std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
         option_bitbases_cache = saved_cache;
     }
+    char saved_path[sizeof option_bitbases_path];
+    int saved_cache = 0;
+};
+
+class RealBitbases : public BitbaseOptions {
+  protected:
     // Loads the plug-in of the folder; answers what it wrote on standard error. The engine's
     // own report must be the one line of a successful load.
     std::string load(const std::string& dir) {
@@ -33,8 +40,6 @@ class RealBitbases : public ::testing::Test {
                   "info string endgame bitbases loaded\n");
         return ::testing::internal::GetCapturedStderr();
     }
-    char saved_path[sizeof option_bitbases_path];
-    int saved_cache = 0;
 };
 
 // The plug-in's score of the position, or EGBB_UNKNOWN when the probe does not find it.
