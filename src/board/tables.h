@@ -145,11 +145,25 @@ inline Bitboard rook_attacks_of(const Position& pos, int s) {
     return rank_attacks_of(pos, s) | file_attacks_of(pos, s);
 }
 
+// The three rotated bits of each square, as whole bitboards: toggling a square then costs
+// three loads from one row instead of three map lookups and three shifts.
+struct RotatedBits {
+    Bitboard l90, l45, r45, unused;
+};
+consteval std::array<RotatedBits, 64> make_rotated_bits() {
+    std::array<RotatedBits, 64> t{};
+    for (int s = 0; s < 64; s++)
+        t[s] = {bit(l90_map[s]), bit(l45_map[s]), bit(r45_map[s]), 0};
+    return t;
+}
+alignas(32) inline constexpr std::array<RotatedBits, 64> rotated_bits = make_rotated_bits();
+
 // Flips the three rotated bits of a square whose occupied/empty state changes.
 inline void rotated_toggle(Position& pos, int s) {
-    pos.bitboards[L90] ^= bit(l90_map[s]);
-    pos.bitboards[L45] ^= bit(l45_map[s]);
-    pos.bitboards[R45] ^= bit(r45_map[s]);
+    const RotatedBits& r = rotated_bits[s];
+    pos.bitboards[L90] ^= r.l90;
+    pos.bitboards[L45] ^= r.l45;
+    pos.bitboards[R45] ^= r.r45;
 }
 
 } // namespace orbelin
