@@ -2,8 +2,10 @@
 #include "moves/picker.h"
 
 #include "board/fen.h"
+#include "board/keys.h"
 #include "moves/generate.h"
 #include "moves/make.h"
+#include "search/tt.h"
 #include "uci/output.h"
 
 #include <cstdio>
@@ -12,21 +14,46 @@
 
 namespace orbelin {
 
-// Hands out the next legal move of the current list, made, or 0 when the list is exhausted.
 // One bubble pass (from the end down to the cursor) brings the largest remaining key to the
 // cursor; entries below `sorted` are known to be in order and need no pass.
-static Move pick(Position& pos, MoveList& list) {
-    while (list.cursor < list.count) {
-        if (list.cursor >= list.sorted) {
-            list.sorted = list.count;
-            for (std::uint32_t i = list.count - 1; i > list.cursor; i--)
-                if (list.keys[i - 1] < list.keys[i]) {
-                    std::swap(list.keys[i - 1], list.keys[i]);
-                    std::swap(list.moves[i - 1], list.moves[i]);
-                    list.sorted = i;
-                }
+static void bubble(MoveList& list) {
+    list.sorted = list.count;
+    for (std::uint32_t i = list.count - 1; i > list.cursor; i--)
+        if (list.keys[i - 1] < list.keys[i]) {
+            std::swap(list.keys[i - 1], list.keys[i]);
+            std::swap(list.moves[i - 1], list.moves[i]);
+            list.sorted = i;
         }
+}
+
+// The key of the position after a plain move or capture (the key it will have unless the move
+// also changes castling rights or sets an en-passant square); false for the other moves. The
+// caller prefetches with it: a function that only prefetched would be dropped by the optimiser,
+// which counts a prefetch as no effect at all.
+static bool child_key(const Position& pos, Move m, std::uint64_t& key) {
+    const int t = move_type(m);
+    if (t != MOVE_QUIET && t != MOVE_CAPTURE) return false;
+    const int f = move_from(m), s = move_to(m), p = pos.board[f], v = pos.board[s];
+    key = pos.key ^ zobrist_side ^ zobrist_piece[p][f] ^ zobrist_piece[p][s];
+    if (v != EMPTY) key ^= zobrist_piece[v][s];
+    if (pos.ep_square != 0) key ^= zobrist_ep[pos.ep_square & 7];
+    return true;
+}
+
+// Hands out the next legal move of the current list, made, or 0 when the list is exhausted.
+// With Lead (the tree search's nodes, which probe the table), the move after it is brought to
+// the cursor now rather than at the next call, the same pass at an earlier time, so that its
+// child's table slot loads while the move handed out now is searched: a slot is rarely in
+// cache, and the child probes it first thing.
+template <bool Lead> static Move pick(Position& pos, MoveList& list) {
+    while (list.cursor < list.count) {
+        if (list.cursor >= list.sorted) bubble(list);
         Move m = list.moves[list.cursor++];
+        if (Lead && list.cursor < list.count && tt_table != nullptr) {
+            if (list.cursor >= list.sorted) bubble(list);
+            std::uint64_t key;
+            if (child_key(pos, list.moves[list.cursor], key)) __builtin_prefetch(tt_slot(key));
+        }
         if (make_move(pos, m)) return m;
     }
     return 0;
@@ -37,7 +64,7 @@ Move next_capture(Position& pos, MoveList& list) {
         gen_captures(pos, list);
         list.stage = 2;
     }
-    return pick(pos, list);
+    return pick<false>(pos, list);
 }
 
 Move next_move(Position& pos, MoveList& list) {
@@ -45,11 +72,11 @@ Move next_move(Position& pos, MoveList& list) {
         gen_captures(pos, list);
         list.stage = 2;
     }
-    Move m = pick(pos, list);
+    Move m = pick<true>(pos, list);
     if (m != 0 || list.stage == 1) return m;
     gen_quiets(pos, list);
     list.stage = 1;
-    return pick(pos, list);
+    return pick<true>(pos, list);
 }
 
 void legal_moves(Position& pos, RootMoveList& list) {
