@@ -142,6 +142,7 @@ gpointer worker_main(gpointer) {
                                      item->ply, item->null_allowed);
             item_handed_over(item);
             g_async_queue_push(result_queue, item);
+            results_waiting.fetch_add(1, std::memory_order_relaxed);
             break;
         default:
             g_log(nullptr, G_LOG_LEVEL_ERROR, "Thread message is wrong! (%u)\n",
@@ -253,6 +254,7 @@ bool receive(SplitNode* s, bool wait, WorkResult& r) {
     for (;;) {
         void* data = wait ? g_async_queue_pop(result_queue) : g_async_queue_try_pop(result_queue);
         if (data == nullptr) return false;
+        results_waiting.fetch_sub(1, std::memory_order_relaxed);
         auto* item      = static_cast<WorkItem*>(data);
         SplitNode* node = split_nodes[item->ply - 1];
         assert(node != nullptr && node->out > 0);
@@ -406,11 +408,18 @@ int distribute(SplitNode& s) {
 
 } // namespace
 
+void collect_results(const Position& pos, int ply) {
+    WorkResult r;
+    receive(nullptr, false, r);
+    post_free(pos, ply - 1);
+}
+
 int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed) {
     // Without workers (none were started), near the leaves, and far from the root, the serial
     // search does it all.
     if (worker_count == 0 || depth < SPLIT_DEPTH || ply >= MAX_PLY)
         return pv_search(pos, alpha, beta, depth, ply, null_allowed);
+    coordinating = true;
 
     // Workers that have come free since a node further up last looked get its next moves.
     if (items_out > 0) {

@@ -2,6 +2,7 @@
 // Parallel search: worker threads fed through a work queue and answering on a result queue.
 // Only the search thread posts work; the workers run the serial search on their own copies.
 #include "board/position.h"
+#include "search/search.h"
 
 #include <cstdint>
 #include <glib.h>
@@ -42,6 +43,13 @@ inline GAsyncQueue* work_queue   = nullptr;
 inline GAsyncQueue* result_queue = nullptr;
 inline int worker_count          = 0;
 
+// Results pushed by the workers and not yet taken by the search thread, on a line of its own:
+// every node of every thread reads it, the workers add to it and the search thread takes from
+// it. 0 throughout a search without workers.
+inline CacheLineAtomic<int> results_waiting{0};
+// True on the thread that runs parallel_search, which alone hands out and takes back work.
+inline thread_local bool coordinating = false;
+
 // Starts option_threads workers and their two queues; nothing when the option is 1.
 // Main thread, while no search runs.
 void workers_start();
@@ -52,6 +60,12 @@ gpointer worker_main(gpointer data);
 // The principal variation search with the moves after the first handed to the workers; same
 // contract as pv_search. Runs on the search thread only.
 int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed);
+
+// Takes the results that have come back and hands their workers the next moves of the nodes
+// above ply, the search thread being at pos: called from the serial search's nodes when
+// results wait, so that a worker that is done does not wait for this thread to get back up
+// to a node that hands out work. Search thread only.
+void collect_results(const Position& pos, int ply);
 
 // Copies into `to` every field of the position and, of its history stack, the entries a search
 // from it can read: repetition tests look back at most static_moves plies, and a search only

@@ -1,11 +1,14 @@
 // The principal variation search below the root.
 #include "search/node.h"
+#include "search/parallel.h"
 
 namespace orbelin {
 
 int pv_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed) {
     // Stop test, then the node's opening steps.
     if (search_stopped()) return 0;
+    if (coordinating && results_waiting.load(std::memory_order_relaxed) > 0)
+        collect_results(pos, ply);
     NodeStart n;
     int score;
     if (node_start<pv_search>(pos, alpha, beta, depth, ply, null_allowed, n, score)) return score;
