@@ -48,7 +48,7 @@ int command_bench(int argc, char** argv) {
         stop_flag.store(0);
         g_timer_start(elapsed_timer);
         think(*pos, ~std::uint64_t(0), std::uint32_t(depth));
-        std::uint64_t n = nodes.load();
+        std::uint64_t n = nodes_searched();
         total += n;
         std::printf("position %2d nodes %10llu  %s\n", index, static_cast<unsigned long long>(n),
                     fen);

@@ -103,10 +103,11 @@ void workers_start() {
     if (option_threads <= 1 || worker_count != 0) return;
     work_queue     = g_async_queue_new();
     result_queue   = g_async_queue_new();
+    assert(option_threads < NODE_SLOTS); // the option stops at 16
     worker_threads = g_new(GThread*, option_threads);
     worker_count   = option_threads;
     for (int i = 0; i < worker_count; i++)
-        worker_threads[i] = g_thread_new("worker", worker_main, nullptr);
+        worker_threads[i] = g_thread_new("worker", worker_main, GINT_TO_POINTER(i + 1));
 }
 
 void workers_stop() {
@@ -130,7 +131,8 @@ void workers_stop() {
     worker_count = 0;
 }
 
-gpointer worker_main(gpointer) {
+gpointer worker_main(gpointer slot) {
+    node_slot = GPOINTER_TO_INT(slot);
     for (;;) {
         auto* item = static_cast<WorkItem*>(g_async_queue_pop(work_queue));
         item_taken_over(item);

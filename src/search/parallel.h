@@ -55,8 +55,9 @@ inline thread_local bool coordinating = false;
 void workers_start();
 // Raises stop_flag, ends the workers and releases the queues. Main thread, no search running.
 void workers_stop();
-// A worker's body: searches the items of work_queue until it takes a quit item.
-gpointer worker_main(gpointer data);
+// A worker's body: searches the items of work_queue until it takes a quit item, counting its
+// nodes in node slot GPOINTER_TO_INT(slot).
+gpointer worker_main(gpointer slot);
 // The principal variation search with the moves after the first handed to the workers; same
 // contract as pv_search. Runs on the search thread only.
 int parallel_search(Position& pos, int alpha, int beta, int depth, int ply, int null_allowed);

@@ -36,14 +36,34 @@ inline CacheLineAtomic<int> pondering{0};
 inline std::atomic<int> infinite_search{0};
 // Raised by the coordinating search thread to call worker threads off; polled by every node.
 inline CacheLineAtomic<int> abort_flag{0};
-// Counters of the current search, reset by think; lost updates between threads are tolerated,
-// so they are bumped with a relaxed load and store instead of a locked add.
-inline CacheLineAtomic<std::uint64_t> nodes{0};
-inline CacheLineAtomic<std::uint32_t> seldepth{0};
+// Nodes of the current search: one counter per searching thread, each on a line of its own, so
+// that counting a node writes no line another thread reads at every node; the figure is their
+// sum. Slot 0 is the search thread's (and any thread that searches outside the pool), slot
+// i + 1 worker i's. Each slot has one writer; relaxed loads and stores suffice.
+constexpr int NODE_SLOTS = 17; // the search thread and up to 16 workers
+inline CacheLineAtomic<std::uint64_t> node_counts[NODE_SLOTS];
+inline thread_local constinit int node_slot = 0;
 
 inline void count_node() {
-    nodes.store(nodes.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    CacheLineAtomic<std::uint64_t>& count = node_counts[node_slot];
+    count.store(count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
+// The nodes of the current search so far, all threads together.
+inline std::uint64_t nodes_searched() {
+    std::uint64_t sum = 0;
+    for (const auto& count : node_counts)
+        sum += count.load(std::memory_order_relaxed);
+    return sum;
+}
+// Sets every thread's count to 0; while no search runs.
+inline void nodes_reset() {
+    for (auto& count : node_counts)
+        count.store(0, std::memory_order_relaxed);
+}
+
+// The deepest ply quiescence reached in the current search, reset by think; lost updates
+// between threads are tolerated.
+inline CacheLineAtomic<std::uint32_t> seldepth{0};
 // True when the node must return at once.
 inline bool search_stopped() {
     return (stop_flag.load(std::memory_order_relaxed) &&

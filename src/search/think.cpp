@@ -56,7 +56,7 @@ double elapsed_seconds() { return elapsed_timer ? g_timer_elapsed(elapsed_timer,
 int root_reposition(RootMoveList& list, int index, int score, int depth) {
     RootMove& entry = list.moves[index];
     double elapsed  = elapsed_seconds();
-    std::uint64_t n = nodes.load(std::memory_order_relaxed);
+    std::uint64_t n = nodes_searched();
     entry.depth     = std::uint32_t(depth);
     entry.score     = score;
     entry.seldepth  = seldepth.load(std::memory_order_relaxed);
@@ -166,7 +166,7 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
 
 void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     // Fresh counters.
-    nodes.store(0, std::memory_order_relaxed);
+    nodes_reset();
     seldepth.store(0, std::memory_order_relaxed);
     bbhits.store(0, std::memory_order_relaxed);
 
@@ -218,8 +218,8 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
             break;
         print_depth(int(depth));
         root_search(pos, *list, int(depth));
-        print_stats(int(depth), nodes.load(std::memory_order_relaxed));
-        if (depth + 1 > max_depth || nodes.load(std::memory_order_relaxed) >= max_nodes) break;
+        print_stats(int(depth), nodes_searched());
+        if (depth + 1 > max_depth || nodes_searched() >= max_nodes) break;
     }
     // A search too short for the iteration lines still reports the score it found.
     if (!pv_lines_printed) print_last_pv_lines(pos.side, search_multipv, *list);

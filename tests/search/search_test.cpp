@@ -25,7 +25,7 @@ class Search : public ::testing::Test {
         stop_flag.store(0);
         pondering.store(0);
         abort_flag.store(0);
-        nodes.store(0);
+        nodes_reset();
         output_enabled = false;
     }
     void TearDown() override {
@@ -74,9 +74,9 @@ TEST_F(Search, QuiescenceStandsPatAndStopsWhenTold) {
     EXPECT_LT(evaluate(*hanging, -MATE, MATE), -500);
     EXPECT_GT(quiescence(*hanging, -MATE, MATE, 0), 50);
     stop_flag.store(1);
-    std::uint64_t before = nodes.load();
+    std::uint64_t before = nodes_searched();
     EXPECT_EQ(quiescence(*hanging, -MATE, MATE, 0), -MATE);
-    EXPECT_EQ(nodes.load(), before);
+    EXPECT_EQ(nodes_searched(), before);
     pondering.store(1); // a ponder search ignores the stop flag
     EXPECT_GT(quiescence(*hanging, -MATE, MATE, 0), 50);
     abort_flag.store(1); // but never the abort flag
@@ -92,7 +92,7 @@ TEST_F(Search, FixedDepthSearchRepeatsItsNodeCount) {
         history_clear(); // the root list is ordered by what the last search learnt
 
         think(*pos, ~std::uint64_t(0), 6);
-        count = nodes.load();
+        count = nodes_searched();
     }
     EXPECT_GT(counts[0], 1000u);
     EXPECT_EQ(counts[0], counts[1]);

@@ -37,9 +37,9 @@ class WorkCopy : public ::testing::Test {
     std::pair<int, std::uint64_t> search(Position& pos, int depth) {
         tt_clear();
         history_clear();
-        nodes.store(0);
+        nodes_reset();
         int score = pv_search(pos, -MATE, MATE, depth, 0, 1);
-        return {score, nodes.load()};
+        return {score, nodes_searched()};
     }
 };
 

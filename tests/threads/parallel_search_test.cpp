@@ -21,7 +21,7 @@ void reset_search_state() {
     stop_flag.store(0);
     pondering.store(0);
     abort_flag.store(0);
-    nodes.store(0);
+    nodes_reset();
     tt_clear();
     history_clear();
 }
@@ -153,7 +153,7 @@ TEST_P(ParallelSearch, AStopEndsTheSearchAndLeavesNoWork) {
     g_thread_join(thread);
     expect_no_work_left();
     expect_unchanged(*pos, *before);
-    EXPECT_GT(nodes.load(), 1000u);
+    EXPECT_GT(nodes_searched(), 1000u);
 
     // The workers are ready for the next search.
     stop_flag.store(0);
@@ -179,10 +179,10 @@ TEST(WorkerPool, FollowsTheThreadsOptionAndNoneRunsWithOne) {
     EXPECT_EQ(result_queue, nullptr);
     PositionPtr pos            = make_position(MATES[2].fen);
     int serial                 = pv_search(*pos, -MATE, MATE, 5, 0, 1);
-    std::uint64_t serial_nodes = nodes.load();
+    std::uint64_t serial_nodes = nodes_searched();
     reset_search_state();
     EXPECT_EQ(parallel_search(*pos, -MATE, MATE, 5, 0, 1), serial);
-    EXPECT_EQ(nodes.load(), serial_nodes);
+    EXPECT_EQ(nodes_searched(), serial_nodes);
 
     // 4, then 2, then 1, then 3 between searches; stopping twice does no harm.
     for (int threads : {4, 2, 1, 3}) {
