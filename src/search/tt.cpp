@@ -30,8 +30,12 @@ inline void write_entry(TTEntry* slot, std::uint64_t key, std::uint64_t data) {
 }
 inline bool stopping() { return search_stopped(); }
 inline void free_count_down() {
-    std::uint32_t free = tt_free_count.load(std::memory_order_relaxed);
-    if (free > 0) tt_free_count.store(free - 1, std::memory_order_relaxed);
+    CacheLineAtomic<std::uint32_t>& taken = tt_taken[node_slot];
+    taken.store(taken.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+}
+inline void free_count_reset() {
+    for (auto& taken : tt_taken)
+        taken.store(0, std::memory_order_relaxed);
 }
 
 // The allocation that holds tt_table. A table of 2 MiB or more starts at the first 2 MiB
@@ -70,7 +74,7 @@ void tt_alloc() {
         tt_divisor  = slot_divisor(entries);
         option_hash = mb;
         tt_age.store(1, std::memory_order_relaxed);
-        tt_free_count.store(tt_entries, std::memory_order_relaxed);
+        free_count_reset();
         return;
     }
     g_log(nullptr, G_LOG_LEVEL_ERROR, "Cannot allocate a hash table\n");
@@ -87,7 +91,7 @@ void tt_free() {
 void tt_clear() {
     std::memset(static_cast<void*>(tt_table), 0, std::size_t(tt_entries) * sizeof(TTEntry));
     tt_age.store(1, std::memory_order_relaxed);
-    tt_free_count.store(tt_entries, std::memory_order_relaxed);
+    free_count_reset();
 }
 
 void tt_new_search() {
@@ -104,7 +108,7 @@ void tt_new_search() {
         }
         tt_age.store(1, std::memory_order_relaxed);
     }
-    tt_free_count.store(tt_entries, std::memory_order_relaxed);
+    free_count_reset();
 }
 
 int tt_probe(std::uint64_t key, TTEntry*& slot, std::uint64_t& data) {
@@ -159,7 +163,7 @@ void tt_collect_pv(Position& pos, Move* pv) {
 }
 
 std::uint32_t hashfull_permill() {
-    std::uint64_t used = tt_entries - tt_free_count.load(std::memory_order_relaxed);
+    std::uint64_t used = tt_entries - tt_free_count();
     return std::uint32_t(used * 1000 / tt_entries);
 }
 

@@ -90,9 +90,18 @@ inline SlotDivisor tt_divisor   = {0, 0, 0};
 inline TTEntry* tt_slot(std::uint64_t key) { return &tt_table[slot_of(tt_divisor, key)]; }
 // Age of the current search: written by the search thread between searches, read by all.
 inline std::atomic<std::uint32_t> tt_age{1};
-// Entries not yet written or touched in this age; an estimate (updates may be lost). Written
-// by every searching thread, so on a line of its own, away from the words every probe reads.
-inline CacheLineAtomic<std::uint32_t> tt_free_count{0};
+// Entries each thread (by its node slot) has written or touched first in this age, each count
+// on a line of its own: a thread bumps its own at most stores, and a count shared by all would
+// move between the cores at each of them. An estimate (an entry two threads take at once
+// counts twice); tt_free_count reads what they leave.
+inline CacheLineAtomic<std::uint32_t> tt_taken[NODE_SLOTS];
+// Entries not yet written or touched in this age, by the counts above.
+inline std::uint32_t tt_free_count() {
+    std::uint64_t taken = 0;
+    for (const auto& count : tt_taken)
+        taken += count.load(std::memory_order_relaxed);
+    return taken >= tt_entries ? 0 : tt_entries - std::uint32_t(taken);
+}
 
 // Allocates a table of option_hash MB, empty (zeroed lazily by the system). When the memory cannot
 // be had the engine says so on standard error and keeps (or falls back to) a table it can allocate;

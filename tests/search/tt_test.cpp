@@ -109,7 +109,7 @@ TEST_F(TranspositionTable, AgeWrapsAfter65535AndOldEntriesRefresh) {
     tt_probe(10, slot, data);
     tt_store(slot, 10, 1, 0, TT_EXACT, 0);
     tt_probe(9, slot, data);
-    EXPECT_EQ(tt_free_count.load(), tt_entries - 2);
+    EXPECT_EQ(tt_free_count(), tt_entries - 2);
 }
 
 TEST_F(TranspositionTable, TornEntryReadsAsMiss) {
