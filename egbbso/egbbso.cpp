@@ -176,12 +176,28 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) 
 EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int piece1, int square1,
                                 int piece2, int square2, int piece3, int square3) {
     if (!tb_ready.load(std::memory_order_relaxed) || (side != 0 && side != 1)) return EGBB_UNKNOWN;
+    // The cache first: the key packs every argument, each checked to fit its field, and only
+    // answers for arguments that passed every check below are stored, so a hit needs no more.
+    auto on_board         = [](int square) { return square >= 0 && square <= 63; };
+    const int slots[3][2] = {{piece1, square1}, {piece2, square2}, {piece3, square3}};
+    if (!on_board(white_king) || !on_board(black_king)) return EGBB_UNKNOWN;
+    std::uint64_t key =
+        std::uint64_t(side) | std::uint64_t(white_king) << 1 | std::uint64_t(black_king) << 7;
+    for (int slot = 0; slot < 3; slot++) {
+        int piece = slots[slot][0], square = slots[slot][1];
+        if (piece == 0) continue;
+        if (piece < 0 || piece > 12 || !on_board(square)) return EGBB_UNKNOWN;
+        key |= (std::uint64_t(piece) | std::uint64_t(square) << 4) << (13 + 10 * slot);
+    }
+    std::atomic_ref<std::uint64_t> cached(answers[answer_slot(key)]);
+    std::uint64_t word = cached.load(std::memory_order_relaxed);
+    if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
+
     ProbePosition pos{};
     pos.side = side;
-    // Adds a man; false when the square is off the board or taken, or a pawn stands on the
-    // first or last rank.
+    // Adds a man; false when the square is taken or a pawn stands on the first or last rank.
     auto place = [&](int kind, int colour, int square) {
-        if (square < 0 || square > 63 || (pos.occupied >> square & 1) != 0) return false;
+        if ((pos.occupied >> square & 1) != 0) return false;
         if (kind == MAN_PAWN && (square < 8 || square > 55)) return false;
         pos.occupied |= 1ull << square;
         pos.kind[pos.count]     = kind;
@@ -190,24 +206,16 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
         return true;
     };
     if (!place(MAN_KING, 0, white_king) || !place(MAN_KING, 1, black_king)) return EGBB_UNKNOWN;
-    const int slots[3][2] = {{piece1, square1}, {piece2, square2}, {piece3, square3}};
-    std::uint64_t key =
-        std::uint64_t(side) | std::uint64_t(white_king) << 1 | std::uint64_t(black_king) << 7;
     for (int slot = 0; slot < 3; slot++) {
         int piece = slots[slot][0], kind = 0, colour = 0;
         if (piece == 0) continue;
         if (!piece_of(piece, kind, colour) || !place(kind, colour, slots[slot][1]))
             return EGBB_UNKNOWN;
-        key |= (std::uint64_t(piece) | std::uint64_t(slots[slot][1]) << 4) << (13 + 10 * slot);
     }
-
-    std::atomic_ref<std::uint64_t> slot(answers[answer_slot(key)]);
-    std::uint64_t word = slot.load(std::memory_order_relaxed);
-    if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
 
     int score = gaviota_covers(pos) ? gaviota_probe(pos) : EGBB_UNKNOWN;
     if (score == EGBB_UNKNOWN) score = syzygy_probe(pos);
-    slot.store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
-               std::memory_order_relaxed);
+    cached.store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
+                 std::memory_order_relaxed);
     return score;
 }

@@ -10,6 +10,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <gmodule.h>
+#include <array>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -215,6 +216,44 @@ TEST_F(Syzygy, PositionsTheLibraryCannotBeToldAreNotAsked) {
         EXPECT_EQ(probe_score(*pos) != EGBB_UNKNOWN, c.asked);
         EXPECT_EQ(bbhits.load(), c.asked ? 1 : 0);
     }
+}
+
+TEST_F(Syzygy, ArgumentsOfNoSetupAreUnknownAlsoWhenANeighbourIsCached) {
+    // The plug-in looks in its answer cache before it builds the position. Each bad argument
+    // list comes after a good one whose packed key it would equal if its fields were not
+    // checked first (a square of 64 or more spills into the next field), and after a good
+    // one that differs only in the bad field.
+    GModule* module = g_module_open(EGBB_REAL_DIR "/egbbso.so", G_MODULE_BIND_LAZY);
+    ASSERT_NE(module, nullptr);
+    gpointer entry = nullptr;
+    ASSERT_TRUE(g_module_symbol(module, "probe_egbb_5men", &entry));
+    auto probe = reinterpret_cast<int (*)(int, int, int, int, int, int, int, int, int)>(entry);
+    struct Case {
+        const char* what;
+        std::array<int, 9> good, bad;
+    };
+    // Queen against rook: White king a1, queen b1, Black king e5 (or e6 and f6), rook h8.
+    const int a1 = sq("a1"), b1 = sq("b1"), e5 = sq("e5"), h8 = sq("h8");
+    const int e6 = sq("e6"), f6 = sq("f6");
+    const Case cases[] = {
+        {"white king off the board", {0, a1, f6, 2, b1, 9, h8, 0, 0},
+         {0, a1 + 64, e6, 2, b1, 9, h8, 0, 0}},
+        {"man off the board", {0, a1, e5, 2, b1, 9, h8, 0, 0},
+         {0, a1, e5, 2, b1 + 64, 8, h8, 0, 0}},
+        {"negative square", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {0, a1, e5, 2, -1, 9, h8, 0, 0}},
+        {"piece number 7", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {0, a1, e5, 7, b1, 9, h8, 0, 0}},
+        {"two men on a square", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {0, a1, e5, 2, a1, 9, h8, 0, 0}},
+        {"side 2", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {2, a1, e5, 2, b1, 9, h8, 0, 0}},
+    };
+    auto call = [&](const std::array<int, 9>& a) {
+        return probe(a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NE(call(c.good), EGBB_UNKNOWN);
+        EXPECT_EQ(call(c.bad), EGBB_UNKNOWN);
+    }
+    g_module_close(module);
 }
 
 TEST_F(Syzygy, LoadingAgainAndAgainKeepsAnswering) {
