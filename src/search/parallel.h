@@ -44,8 +44,8 @@ inline GAsyncQueue* result_queue = nullptr;
 inline int worker_count          = 0;
 
 // Results pushed by the workers and not yet taken by the search thread, on a line of its own:
-// every node of every thread reads it, the workers add to it and the search thread takes from
-// it. 0 throughout a search without workers.
+// the workers add to it, and the search thread reads it at its serial nodes and takes from it.
+// 0 throughout a search without workers.
 inline CacheLineAtomic<int> results_waiting{0};
 // True on the thread that runs parallel_search, which alone hands out and takes back work.
 inline thread_local bool coordinating = false;
