@@ -18,6 +18,11 @@ void init_keys(GRand* rng) {
     for (auto& key : zobrist_castle)
         key = draw_key(rng);
     zobrist_side = draw_key(rng);
+    for (int set = 0; set < 16; set++) {
+        zobrist_castle_set[set] = 0;
+        for (int i = 0; i < 4; i++)
+            if (set >> i & 1) zobrist_castle_set[set] ^= zobrist_castle[i];
+    }
 }
 
 std::uint64_t position_compute_key(const Position& pos) {

@@ -22,11 +22,12 @@ constexpr Bitboard FILE_H = FILE_A << 7;
 constexpr Bitboard RANK_1 = 0xFFULL;
 constexpr Bitboard RANK_8 = RANK_1 << 56;
 
-// Lowest set square; the board must not be empty.
-inline int lsb(Bitboard b) { return std::countr_zero(b); }
+// Lowest set square; the board must not be empty. The builtin is one bit-scan instruction:
+// std::countr_zero also answers 64 for an empty board, which costs a test and a move each time.
+inline int lsb(Bitboard b) { return __builtin_ctzll(b); }
 // Lowest set square, cleared from the board; the board must not be empty.
 inline int pop_lsb(Bitboard& b) {
-    int square = std::countr_zero(b);
+    int square = __builtin_ctzll(b);
     b &= b - 1;
     return square;
 }

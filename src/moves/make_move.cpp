@@ -27,13 +27,12 @@ constexpr std::array<int, 64> RIGHTS_BY_TO =
     rights_mask(0, CASTLE_WK, CASTLE_WQ, 0, CASTLE_BK, CASTLE_BQ);
 constexpr int RIGHTS_OF[2] = {CASTLE_WK | CASTLE_WQ, CASTLE_BK | CASTLE_BQ};
 
-// Clears the held rights among `rights`, with their keys.
+// Clears the held rights among `rights`, with their keys. Without a test: most moves drop no
+// right, and the key of the empty set is 0.
 inline void remove_rights(Position& pos, int rights) {
     int lost = pos.castling & rights;
-    if (lost == 0) return;
     pos.castling ^= lost;
-    for (int i = 0; i < 4; i++)
-        if (lost >> i & 1) pos.key ^= zobrist_castle[i];
+    pos.key ^= zobrist_castle_set[lost];
 }
 
 // Moves piece p from f to s in its bitboards, key and piece-square sums (not the rotated
@@ -92,13 +91,16 @@ inline void prefetch_slot(std::uint64_t key) {
 // True when a rook, bishop or queen of colour `by` attacks square k along a rank, file or
 // diagonal through a square of `through`. A piece leaving a square can open only such a line:
 // knight, pawn and king attacks do not depend on the occupancy.
+// The attack sets are looked up only when such a slider stands on one of k's lines at all.
 inline bool line_attack(const Position& pos, int k, Bitboard through, int by) {
-    const Bitboard* bb = pos.bitboards;
-    if ((rook_rays[k] & through) &&
-        (rook_attacks_of(pos, k) & (bb[WHITE_ROOK + by] | bb[WHITE_QUEEN + by])))
+    const Bitboard* bb      = pos.bitboards;
+    const Bitboard straight = bb[WHITE_ROOK + by] | bb[WHITE_QUEEN + by];
+    const Bitboard diagonal = bb[WHITE_BISHOP + by] | bb[WHITE_QUEEN + by];
+    if ((rook_rays[k] & through) && (rook_rays[k] & straight) &&
+        (rook_attacks_of(pos, k) & straight))
         return true;
-    return (bishop_rays[k] & through) &&
-           (bishop_attacks_of(pos, k) & (bb[WHITE_BISHOP + by] | bb[WHITE_QUEEN + by]));
+    return (bishop_rays[k] & through) && (bishop_rays[k] & diagonal) &&
+           (bishop_attacks_of(pos, k) & diagonal);
 }
 
 // A pawn arriving on its seventh rank extends the search.
@@ -140,68 +142,55 @@ inline bool pawn_to_seventh(int p, int s) {
     return 1;
 }
 
-} // namespace
+// Hands the move over and decides legality and check, for every type but castling and the null
+// move. A mover that was not in check and did not move its king or take en passant can only
+// have opened a line to its king through the square it left; anything else gets the full
+// attack test. The side now to move was not in check before the move, so a check comes from
+// the piece that arrived on s (a knight or pawn directly, a slider along its line) or from a
+// line opened through f; an en-passant capture also empties a third square and gets the full
+// test.
+[[gnu::always_inline]] inline int finish_move(Position& pos, int t, int p, int f, int s, int us,
+                                              int was_in_check) {
+    pos.side ^= 1;
+    pos.key ^= zobrist_side;
+    prefetch_slot(pos.key);
+    pos.ply++;
+    // A new pawn skeleton: its pawn hash slot is loaded while the move is finished, for the
+    // evaluation that usually follows.
+    if (pawn_hash != nullptr && ((p & ~1) == WHITE_PAWN || (pos.captured & ~1) == WHITE_PAWN))
+        __builtin_prefetch(pawn_hash_slot(pawn_key(pos)));
 
-int make_move(Position& pos, Move m) {
-    const int t = move_type(m), f = move_from(m), s = move_to(m);
-    const int us = pos.side, was_in_check = pos.in_check;
-    assert(pos.ply < HISTORY_SIZE);
-
-    // Push the undo record.
-    HistoryEntry& entry = pos.history[pos.ply];
-    state_save(pos, entry);
-    entry.move = m;
-
-    // Clear the en-passant square and reset the per-move fields.
-    if (pos.ep_square != 0) {
-        pos.key ^= zobrist_ep[pos.ep_square & 7];
-        pos.ep_square = 0;
+    const int king     = lsb(pos.bitboards[WHITE_KING + us]);
+    const bool exposed = was_in_check || (p & ~1) == WHITE_KING || t == MOVE_EN_PASSANT
+                             ? square_attacked(pos, king, us ^ 1) != 0
+                             : line_attack(pos, king, bit(f), us ^ 1);
+    if (exposed) {
+        unmake_move(pos);
+        return 0;
     }
-    pos.static_moves++;
-    pos.captured = EMPTY;
-    pos.extend   = 0;
 
-    // Apply the move by type.
-    const int p = pos.board[f];
+    const int enemy_king = lsb(pos.bitboards[WHITE_KING + (us ^ 1)]);
+    if (t == MOVE_EN_PASSANT) {
+        pos.in_check = in_check_test(pos);
+    } else {
+        const int arrived     = pos.board[s] & ~1;
+        const Bitboard direct = arrived == WHITE_KNIGHT ? knight_attacks[s]
+                                : arrived == WHITE_PAWN ? pawn_attacks[us][s]
+                                                        : 0;
+        pos.in_check =
+            (direct & bit(enemy_king)) || line_attack(pos, enemy_king, bit(f) | bit(s), us);
+    }
+    if (pos.in_check) pos.extend = 1;
+    return 1;
+}
+
+// The rarer move types, after the undo record is pushed and the per-move fields are reset:
+// a call of their own keeps their registers and stack out of the common quiet moves and
+// captures.
+[[gnu::noinline]] int make_special(Position& pos, const HistoryEntry& entry, int t, int f, int s,
+                                   int was_in_check) {
+    const int us = pos.side, p = pos.board[f];
     switch (t) {
-    case MOVE_QUIET:
-        shift_piece(pos, p, f, s);
-        rotated_toggle(pos, f);
-        rotated_toggle(pos, s);
-        pos.board[f] = EMPTY;
-        pos.board[s] = p;
-        if ((p & ~1) == WHITE_PAWN) {
-            pos.static_moves = 0;
-            if (s - f == 16 || f - s == 16) {
-                // The en-passant square is set only when an enemy pawn stands beside.
-                Bitboard beside = ((bit(s) >> 1) & ~FILE_H) | ((bit(s) << 1) & ~FILE_A);
-                if (beside & pos.bitboards[p ^ 1]) {
-                    pos.ep_square = (f + s) / 2;
-                    pos.key ^= zobrist_ep[s & 7];
-                }
-            }
-            if (pawn_to_seventh(p, s)) pos.extend = 1;
-        }
-        remove_rights(pos, RIGHTS_BY_FROM[f] & RIGHTS_OF[us]);
-        break;
-
-    case MOVE_CAPTURE: {
-        const int v = pos.board[s];
-        shift_piece(pos, p, f, s);
-        lift_piece(pos, v, s);
-        rotated_toggle(pos, f);
-        pos.board[f] = EMPTY;
-        pos.board[s] = p;
-        pos.material[v & 1] -= piece_value[v];
-        pos.phase -= phase_weight[v];
-        pos.static_moves = 0;
-        pos.captured     = v;
-        if (pawn_to_seventh(p, s)) pos.extend = 1;
-        remove_rights(pos,
-                      (RIGHTS_BY_FROM[f] & RIGHTS_OF[us]) | (RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]));
-        break;
-    }
-
     case MOVE_EN_PASSANT: {
         const int x = us == WHITE ? s - 8 : s + 8, victim = p ^ 1;
         shift_piece(pos, p, f, s);
@@ -258,46 +247,69 @@ int make_move(Position& pos, Move m) {
         g_log(nullptr, G_LOG_LEVEL_ERROR, "Wrong move type!\n"); // message text kept as is
         return 0;
     }
+    return finish_move(pos, t, p, f, s, us, was_in_check);
+}
 
-    // Hand over the move.
-    pos.side ^= 1;
-    pos.key ^= zobrist_side;
-    prefetch_slot(pos.key);
-    pos.ply++;
-    // A new pawn skeleton: its pawn hash slot is loaded while the move is finished, for the
-    // evaluation that usually follows.
-    if (pawn_hash != nullptr && ((p & ~1) == WHITE_PAWN || (pos.captured & ~1) == WHITE_PAWN))
-        __builtin_prefetch(pawn_hash_slot(pawn_key(pos)));
+} // namespace
 
-    // Legality: the mover's king must not be attacked now. A mover that was not in check
-    // and did not move its king or take en passant can only have opened a line to its king
-    // through the square it left; anything else gets the full attack test.
-    const int king     = lsb(pos.bitboards[WHITE_KING + us]);
-    const bool exposed = was_in_check || (p & ~1) == WHITE_KING || t == MOVE_EN_PASSANT
-                             ? square_attacked(pos, king, us ^ 1) != 0
-                             : line_attack(pos, king, bit(f), us ^ 1);
-    if (exposed) {
-        unmake_move(pos);
-        return 0;
+int make_move(Position& pos, Move m) {
+    const int t = move_type(m), f = move_from(m), s = move_to(m);
+    const int us = pos.side, was_in_check = pos.in_check;
+    assert(pos.ply < HISTORY_SIZE);
+
+    // Push the undo record.
+    HistoryEntry& entry = pos.history[pos.ply];
+    state_save(pos, entry);
+    entry.move = m;
+
+    // Clear the en-passant square and reset the per-move fields.
+    if (pos.ep_square != 0) {
+        pos.key ^= zobrist_ep[pos.ep_square & 7];
+        pos.ep_square = 0;
     }
+    pos.static_moves++;
+    pos.captured = EMPTY;
+    pos.extend   = 0;
 
-    // Check and extension. The side now to move was not in check before the move, so a
-    // check comes from the piece that arrived on s (a knight or pawn directly, a slider along
-    // its line) or from a line opened through f; an en-passant capture also empties a third
-    // square and gets the full test.
-    const int enemy_king = lsb(pos.bitboards[WHITE_KING + (us ^ 1)]);
-    if (t == MOVE_EN_PASSANT) {
-        pos.in_check = in_check_test(pos);
+    // Apply the move by type: quiet moves and captures here, the others in their own call.
+    const int p = pos.board[f];
+    if (t == MOVE_QUIET) {
+        shift_piece(pos, p, f, s);
+        rotated_toggle(pos, f);
+        rotated_toggle(pos, s);
+        pos.board[f] = EMPTY;
+        pos.board[s] = p;
+        if ((p & ~1) == WHITE_PAWN) {
+            pos.static_moves = 0;
+            if (s - f == 16 || f - s == 16) {
+                // The en-passant square is set only when an enemy pawn stands beside.
+                Bitboard beside = ((bit(s) >> 1) & ~FILE_H) | ((bit(s) << 1) & ~FILE_A);
+                if (beside & pos.bitboards[p ^ 1]) {
+                    pos.ep_square = (f + s) / 2;
+                    pos.key ^= zobrist_ep[s & 7];
+                }
+            }
+            if (pawn_to_seventh(p, s)) pos.extend = 1;
+        }
+        remove_rights(pos, RIGHTS_BY_FROM[f] & RIGHTS_OF[us]);
+    } else if (t == MOVE_CAPTURE) {
+        const int v = pos.board[s];
+        shift_piece(pos, p, f, s);
+        lift_piece(pos, v, s);
+        rotated_toggle(pos, f);
+        pos.board[f] = EMPTY;
+        pos.board[s] = p;
+        pos.material[v & 1] -= piece_value[v];
+        pos.phase -= phase_weight[v];
+        pos.static_moves = 0;
+        pos.captured     = v;
+        if (pawn_to_seventh(p, s)) pos.extend = 1;
+        remove_rights(pos,
+                      (RIGHTS_BY_FROM[f] & RIGHTS_OF[us]) | (RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]));
     } else {
-        const int arrived     = pos.board[s] & ~1;
-        const Bitboard direct = arrived == WHITE_KNIGHT ? knight_attacks[s]
-                                : arrived == WHITE_PAWN ? pawn_attacks[us][s]
-                                                        : 0;
-        pos.in_check =
-            (direct & bit(enemy_king)) || line_attack(pos, enemy_king, bit(f) | bit(s), us);
+        return make_special(pos, entry, t, f, s, was_in_check);
     }
-    if (pos.in_check) pos.extend = 1;
-    return 1;
+    return finish_move(pos, t, p, f, s, us, was_in_check);
 }
 
 } // namespace orbelin

@@ -21,35 +21,10 @@ inline void flip_one(Position& pos, int p, int s) {
     pos.bitboards[p] ^= bit(s);
 }
 
-} // namespace
-
-void unmake_move(Position& pos) {
-    assert(pos.ply > 0);
-    pos.ply--;
-    const HistoryEntry& e = pos.history[pos.ply];
-    const Move m          = e.move;
-    const int t = move_type(m), f = move_from(m), s = move_to(m);
-    const int mover = pos.side ^ 1;
-
+// The placement of the rarer move types: a call of their own keeps their registers out of the
+// common quiet moves and captures. False for a type that no move has.
+[[gnu::noinline]] bool unmake_special(Position& pos, int t, int f, int s, int mover) {
     switch (t) {
-    case MOVE_QUIET: {
-        const int p = pos.board[s];
-        flip_pair(pos, p, f, s);
-        rotated_toggle(pos, f);
-        rotated_toggle(pos, s);
-        pos.board[f] = p;
-        pos.board[s] = EMPTY;
-        break;
-    }
-    case MOVE_CAPTURE: {
-        const int p = pos.board[s], v = pos.captured;
-        flip_pair(pos, p, f, s);
-        flip_one(pos, v, s);
-        rotated_toggle(pos, f);
-        pos.board[f] = p;
-        pos.board[s] = v;
-        break;
-    }
     case MOVE_EN_PASSANT: {
         const int pawn = WHITE_PAWN + mover, x = mover == WHITE ? s - 8 : s + 8;
         flip_pair(pos, pawn, f, s);
@@ -101,6 +76,35 @@ void unmake_move(Position& pos) {
         break;
     default:
         g_log(nullptr, G_LOG_LEVEL_ERROR, "\nWrong move type!\n"); // message text kept as is
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void unmake_move(Position& pos) {
+    assert(pos.ply > 0);
+    pos.ply--;
+    const HistoryEntry& e = pos.history[pos.ply];
+    const Move m          = e.move;
+    const int t = move_type(m), f = move_from(m), s = move_to(m);
+
+    if (t == MOVE_QUIET) {
+        const int p = pos.board[s];
+        flip_pair(pos, p, f, s);
+        rotated_toggle(pos, f);
+        rotated_toggle(pos, s);
+        pos.board[f] = p;
+        pos.board[s] = EMPTY;
+    } else if (t == MOVE_CAPTURE) {
+        const int p = pos.board[s], v = pos.captured;
+        flip_pair(pos, p, f, s);
+        flip_one(pos, v, s);
+        rotated_toggle(pos, f);
+        pos.board[f] = p;
+        pos.board[s] = v;
+    } else if (!unmake_special(pos, t, f, s, pos.side ^ 1)) {
         return;
     }
 
