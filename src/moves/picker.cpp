@@ -72,11 +72,13 @@ Move next_move(Position& pos, MoveList& list) {
         gen_captures(pos, list);
         list.stage = 2;
     }
-    Move m = pick<true>(pos, list);
-    if (m != 0 || list.stage == 1) return m;
-    gen_quiets(pos, list);
-    list.stage = 1;
-    return pick<true>(pos, list);
+    // One call of the picker, so that it is compiled into this function.
+    for (;;) {
+        Move m = pick<true>(pos, list);
+        if (m != 0 || list.stage == 1) return m;
+        gen_quiets(pos, list);
+        list.stage = 1;
+    }
 }
 
 void legal_moves(Position& pos, RootMoveList& list) {
