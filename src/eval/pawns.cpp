@@ -184,6 +184,7 @@ static void passers_side(Bitboard passers, Bitboard own_men, int own_king, int e
 }
 
 void eval_passers(const Position& pos, EvalInfo& info) {
+    if ((info.passers[WHITE] | info.passers[BLACK]) == 0) return;
     const Bitboard* bb = pos.bitboards;
     int white_king = lsb(bb[WHITE_KING]), black_king = lsb(bb[BLACK_KING]);
     int white_opening = 0, white_endgame = 0, black_opening = 0, black_endgame = 0;
