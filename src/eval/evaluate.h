@@ -66,6 +66,24 @@ inline int bit_count(Bitboard b) {
            popcount16[(b >> 32) & 0xFFFF] + popcount16[b >> 48];
 }
 
+// Whether the evaluation counts bits with the processor's population-count instruction (set at
+// start-up when the processor has one) or with popcount16; both give the same counts. Written
+// only before any search runs (a test may turn it off); read by every evaluation.
+inline bool eval_popcnt = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("popcnt") != 0;
+}();
+
+// bit_count by the processor's instruction (HW) or by the table. Only a function compiled
+// for a target with the instruction may inline the HW form: elsewhere the compiler turns it
+// into a library call.
+template <bool HW> inline int count_bits(Bitboard b) {
+    if constexpr (HW)
+        return __builtin_popcountll(b);
+    else
+        return bit_count(b);
+}
+
 // Chebyshev distance: the number of king steps between two squares.
 inline int square_distance(int a, int b) {
     int df = file_of(a) - file_of(b), dr = rank_of(a) - rank_of(b);

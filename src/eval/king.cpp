@@ -19,17 +19,26 @@ constexpr int A1 = 0, B1 = 1, G1 = 6, H1 = 7;
 constexpr int A2 = 8, B2 = 9, C2 = 10, F2 = 13, G2 = 14, H2 = 15;
 constexpr int A3 = 16, B3 = 17, G3 = 22, H3 = 23;
 
-// A king's pawn cover, seen from its own side: own pawns and enemy pawns with the king's side
-// at the bottom of the board, and the storming files as file bits (bit x for file x): those
-// whose lowest enemy pawn stands on the third, fourth or fifth rank.
+// A king's pawn cover, seen from its own side: own pawns with the king's side at the bottom of
+// the board, and the storm of the enemy pawns: byte x of `storm` holds the storm on file x and
+// its neighbours, the sum over those files of 30 when the file's lowest enemy pawn stands on
+// the third rank, 20 on the fourth, 10 on the fifth (at most 90, so the bytes never carry).
 struct Cover {
     Bitboard own;
-    Bitboard enemy;
-    unsigned third, fourth, fifth;
+    Bitboard storm;
 };
 
 // The rank's eight squares as file bits.
 unsigned rank_row(Bitboard b, int rank) { return unsigned(b >> 8 * rank) & 0xFF; }
+
+// File bits spread to bytes: byte x is 1 when bit x is set, else 0. The multiply copies the
+// eight bits into every byte, the mask keeps bit x in byte x, and the add carries any set bit
+// of a byte into its top bit.
+Bitboard file_bytes(unsigned files) {
+    constexpr Bitboard ONES = 0x0101010101010101ULL, TOPS = 0x8080808080808080ULL;
+    Bitboard b = (files * ONES) & 0x8040201008040201ULL;
+    return (((b + ~TOPS) | b) & TOPS) >> 7;
+}
 
 Cover make_cover(Bitboard own, Bitboard enemy) {
     unsigned below = rank_row(enemy, 0) | rank_row(enemy, 1);
@@ -37,7 +46,9 @@ Cover make_cover(Bitboard own, Bitboard enemy) {
     below |= third;
     unsigned fourth = rank_row(enemy, 3) & ~below;
     below |= fourth;
-    return {own, enemy, third, fourth, rank_row(enemy, 4) & ~below};
+    unsigned fifth = rank_row(enemy, 4) & ~below;
+    Bitboard files = 30 * file_bytes(third) + 20 * file_bytes(fourth) + 10 * file_bytes(fifth);
+    return {own, files + (files << 8) + (files >> 8)};
 }
 
 // 36 less the square of the distance from the lowest own pawn on file x at rank k or above to
@@ -49,16 +60,8 @@ int shield(const Cover& cover, int x, int k) {
     return 36 - to_far * to_far;
 }
 
-// The storm on file x and its neighbours: for each file, 30 when its lowest enemy pawn stands
-// on the third rank, 20 on the fourth, 10 on the fifth. The three files are cut out of the
-// cover's file bits and counted by a table of the eight three-bit values, without a branch.
-int storms(const Cover& cover, int x) {
-    static constexpr int COUNT3[8] = {0, 1, 1, 2, 1, 2, 2, 3};
-    const int low                  = x > 0 ? x - 1 : 0;
-    const unsigned window          = (x > 0 ? 7u << (x - 1) : 3u) & 0xFF;
-    return 30 * COUNT3[(cover.third & window) >> low] +
-           20 * COUNT3[(cover.fourth & window) >> low] + 10 * COUNT3[(cover.fifth & window) >> low];
-}
+// The storm on file x and its neighbours (files that exist).
+int storms(const Cover& cover, int x) { return int(cover.storm >> 8 * x) & 0xFF; }
 
 // The shield part of a shelter: twice file x's shield and once each neighbour's; a perfect
 // shield (0) counts 11.

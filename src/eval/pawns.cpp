@@ -53,7 +53,9 @@ static Bitboard adjacent_files(int f) {
 
 // One colour's structure seen from its own side (its pawns move up the board): adds its scores
 // and answers its passed pawns in the same orientation.
-static Bitboard pawn_side(Bitboard own, Bitboard enemy, int& opening, int& endgame) {
+template <bool HW>
+[[gnu::always_inline]] static inline Bitboard pawn_side(Bitboard own, Bitboard enemy, int& opening,
+                                                        int& endgame) {
     Bitboard passers = 0;
     Bitboard pawns   = own;
     while (pawns) {
@@ -85,8 +87,10 @@ static Bitboard pawn_side(Bitboard own, Bitboard enemy, int& opening, int& endga
         bool open   = !((own | enemy) & file & front);
         bool passed = open && !(enemy & adj & front);
         bool candidate =
-            open && !passed && bit_count(own & adj & up_to_r) >= bit_count(enemy & adj & front) &&
-            bit_count(own & adj & rank_bb(r - 1)) >= bit_count(enemy & adj & rank_bb(r + 1));
+            open && !passed &&
+            count_bits<HW>(own & adj & up_to_r) >= count_bits<HW>(enemy & adj & front) &&
+            count_bits<HW>(own & adj & rank_bb(r - 1)) >=
+                count_bits<HW>(enemy & adj & rank_bb(r + 1));
 
         if (passed) passers |= bit(s);
         if (doubled) opening -= 10, endgame -= 20;
@@ -100,13 +104,28 @@ static Bitboard pawn_side(Bitboard own, Bitboard enemy, int& opening, int& endga
     return passers;
 }
 
-std::uint64_t pawn_structure(const Position& pos, Bitboard passers[2]) {
+template <bool HW>
+[[gnu::always_inline]] static inline std::uint64_t structure(const Position& pos,
+                                                             Bitboard passers[2]) {
     Bitboard white = pos.bitboards[WHITE_PAWN], black = pos.bitboards[BLACK_PAWN];
     int white_opening = 0, white_endgame = 0, black_opening = 0, black_endgame = 0;
-    passers[WHITE] = pawn_side(white, black, white_opening, white_endgame);
-    passers[BLACK] =
-        flip_ranks(pawn_side(flip_ranks(black), flip_ranks(white), black_opening, black_endgame));
+    passers[WHITE] = pawn_side<HW>(white, black, white_opening, white_endgame);
+    passers[BLACK] = flip_ranks(
+        pawn_side<HW>(flip_ranks(black), flip_ranks(white), black_opening, black_endgame));
     return pawn_scores_pack(white_opening - black_opening, white_endgame - black_endgame);
+}
+
+// The structure with the processor's population count, and with the table.
+[[gnu::target("popcnt")]] static std::uint64_t structure_popcnt(const Position& pos,
+                                                                Bitboard passers[2]) {
+    return structure<true>(pos, passers);
+}
+static std::uint64_t structure_table(const Position& pos, Bitboard passers[2]) {
+    return structure<false>(pos, passers);
+}
+
+std::uint64_t pawn_structure(const Position& pos, Bitboard passers[2]) {
+    return eval_popcnt ? structure_popcnt(pos, passers) : structure_table(pos, passers);
 }
 
 void eval_pawns(const Position& pos, EvalInfo& info) {
@@ -165,6 +184,7 @@ static void passers_side(Bitboard passers, Bitboard own_men, int own_king, int e
 }
 
 void eval_passers(const Position& pos, EvalInfo& info) {
+    if ((info.passers[WHITE] | info.passers[BLACK]) == 0) return;
     const Bitboard* bb = pos.bitboards;
     int white_king = lsb(bb[WHITE_KING]), black_king = lsb(bb[BLACK_KING]);
     int white_opening = 0, white_endgame = 0, black_opening = 0, black_endgame = 0;

@@ -94,50 +94,70 @@ void eval_patterns(const Position& pos, EvalInfo& info) {
     info.endgame += black_endgame - white_endgame;
 }
 
-// Relative rank of a square for colour c (0 = c's first rank).
-static int relative_rank(int c, int square) {
-    return c == WHITE ? rank_of(square) : 7 - rank_of(square);
-}
+// 1 for a non-empty board, 0 for an empty one: lets a test feed a sum instead of a branch.
+static inline int any(Bitboard b) { return b != 0; }
 
-// Colour c's piece scores, added to opening_sum and endgame_sum; fills the attack counts of
-// the enemy king. The sums build up in locals, which stay in registers.
-static void pieces_side(const Position& pos, int c, EvalInfo& info, int& opening_sum,
-                        int& endgame_sum) {
-    const Bitboard* bb = pos.bitboards;
-    int opening = 0, endgame = 0;
-    int e              = c ^ 1;
-    int ek             = lsb(bb[WHITE_KING + e]);
-    Bitboard near_king = king_attacks[ek];
-    Bitboard zone      = king_zone[ek];
-    Bitboard target    = ~bb[OCC_WHITE + c];
-    Bitboard own_pawns = bb[WHITE_PAWN + c], enemy_pawns = bb[WHITE_PAWN + e];
-    int seventh        = c == WHITE ? 6 : 1;
-    bool seventh_bonus = (enemy_pawns & rank_mask[seventh]) || relative_rank(c, ek) == 7;
-    int attackers = 0, weight = 0;
+// Per-colour scores of the pieces, and the attack count and weight against the enemy king.
+struct PieceSums {
+    int opening, endgame, attackers, weight;
+};
 
-    for (Bitboard b = bb[WHITE_KNIGHT + c]; b;) {
+// Colour C's piece scores and its pieces' attack on the enemy king. The tests on the data
+// (king attack, seventh rank) are sums of 0/1 values rather than branches: which
+// way they go changes from one position to the next and mispredicts.
+template <int C, bool HW>
+[[gnu::always_inline]] static inline PieceSums pieces_side(const Position& pos, int king_danger) {
+    constexpr int E       = C ^ 1;
+    constexpr int SEVENTH = C == WHITE ? 6 : 1;
+    constexpr int EIGHTH  = C == WHITE ? 7 : 0;
+    const Bitboard* bb    = pos.bitboards;
+    int ek                = lsb(bb[WHITE_KING + E]);
+    Bitboard near_king    = king_attacks[ek];
+    Bitboard zone         = king_zone[ek];
+    Bitboard target       = ~bb[OCC_WHITE + C];
+    Bitboard own_pawns = bb[WHITE_PAWN + C], enemy_pawns = bb[WHITE_PAWN + E];
+    int seventh_bonus = any(enemy_pawns & rank_mask[SEVENTH]) | (rank_of(ek) == EIGHTH);
+    int opening = 0, endgame = 0, attackers = 0, weight = 0;
+
+    // The squares that own pawns attack from either side: a knight there counts the outpost
+    // bonus once for each pawn diagonally behind it.
+    Bitboard left, right;
+    if constexpr (C == WHITE) {
+        left  = (own_pawns << 7) & ~FILE_H;
+        right = (own_pawns << 9) & ~FILE_A;
+    } else {
+        left  = (own_pawns >> 9) & ~FILE_H;
+        right = (own_pawns >> 7) & ~FILE_A;
+    }
+    for (Bitboard b = bb[WHITE_KNIGHT + C]; b;) {
         int s           = pop_lsb(b);
         Bitboard attack = knight_attacks[s];
-        if (attack & near_king) attackers++, weight += 1;
-        int n = bit_count(attack & target);
-        opening += 4 * (n - 4);
-        endgame += 4 * (n - 4);
-        // Own pawns diagonally behind the knight (pawn_attacks of the other colour from it).
-        opening += bit_count(pawn_attacks[e][s] & own_pawns) * outpost_bonus[c][s];
+        int hit         = any(attack & near_king);
+        attackers += hit;
+        weight += hit;
+        int mobility = 4 * (count_bits<HW>(attack & target) - 4);
+        opening += mobility;
+        endgame += mobility;
+        int defenders = int((left >> s) & 1) + int((right >> s) & 1);
+        opening += defenders * outpost_bonus[C][s];
     }
-    for (Bitboard b = bb[WHITE_BISHOP + c]; b;) {
+    for (Bitboard b = bb[WHITE_BISHOP + C]; b;) {
         int s           = pop_lsb(b);
         Bitboard attack = bishop_attacks_of(pos, s);
-        if ((bishop_rays[s] & near_king) && (attack & zone)) attackers++, weight += 1;
-        int n = bit_count(attack & target);
-        opening += 5 * (n - 6);
-        endgame += 5 * (n - 6);
+        int hit         = any(bishop_rays[s] & near_king) & any(attack & zone);
+        attackers += hit;
+        weight += hit;
+        int mobility = 5 * (count_bits<HW>(attack & target) - 6);
+        opening += mobility;
+        endgame += mobility;
     }
-    for (Bitboard b = bb[WHITE_ROOK + c]; b;) {
+    for (Bitboard b = bb[WHITE_ROOK + C]; b;) {
         int s           = pop_lsb(b);
         Bitboard attack = rook_attacks_of(pos, s);
-        if ((rook_rays[s] & near_king) && (attack & zone)) attackers++, weight += 2;
-        int n = bit_count(attack & target);
+        int hit         = any(rook_rays[s] & near_king) & any(attack & zone);
+        attackers += hit;
+        weight += 2 * hit;
+        int n = count_bits<HW>(attack & target);
         opening += 2 * (n - 7);
         endgame += 4 * (n - 7);
         Bitboard file = file_mask[file_of(s)];
@@ -146,37 +166,55 @@ static void pieces_side(const Position& pos, int c, EvalInfo& info, int& opening
             endgame -= 10;
         } else {
             if (!(enemy_pawns & file)) opening += 10, endgame += 10;
-            if (info.king_danger[e]) {
+            if (king_danger) {
                 int distance = file_of(s) - file_of(ek);
                 if (distance == 0) opening += 20;
                 if (distance == 1 || distance == -1) opening += 10;
             }
         }
-        if (rank_of(s) == seventh && seventh_bonus) opening += 20, endgame += 40;
+        int seventh = (rank_of(s) == SEVENTH) & seventh_bonus;
+        opening += 20 * seventh;
+        endgame += 40 * seventh;
     }
-    for (Bitboard b = bb[WHITE_QUEEN + c]; b;) {
+    for (Bitboard b = bb[WHITE_QUEEN + C]; b;) {
         int s = pop_lsb(b);
+        // The empty-board test spares the attack lookups of a queen far from the king.
         if ((queen_rays[s] & near_king) &&
             ((rook_attacks_of(pos, s) | bishop_attacks_of(pos, s)) & zone))
             attackers++, weight += 4;
         int dr = rank_of(s) - rank_of(ek), df = file_of(s) - file_of(ek);
         int closeness = 10 - ((dr < 0 ? -dr : dr) + (df < 0 ? -df : df));
-        opening += closeness;
-        endgame += closeness;
-        if (rank_of(s) == seventh && seventh_bonus) opening += 10, endgame += 20;
+        int seventh   = (rank_of(s) == SEVENTH) & seventh_bonus;
+        opening += closeness + 10 * seventh;
+        endgame += closeness + 20 * seventh;
     }
-    info.king_attackers[e]     = attackers;
-    info.king_attack_weight[e] = weight;
-    opening_sum += opening;
-    endgame_sum += endgame;
+    return {opening, endgame, attackers, weight};
 }
 
+template <bool HW>
+[[gnu::always_inline]] static inline void pieces_terms(const Position& pos, EvalInfo& info) {
+    PieceSums white                = pieces_side<WHITE, HW>(pos, info.king_danger[BLACK]);
+    PieceSums black                = pieces_side<BLACK, HW>(pos, info.king_danger[WHITE]);
+    info.king_attackers[BLACK]     = white.attackers;
+    info.king_attack_weight[BLACK] = white.weight;
+    info.king_attackers[WHITE]     = black.attackers;
+    info.king_attack_weight[WHITE] = black.weight;
+    info.opening += white.opening - black.opening;
+    info.endgame += white.endgame - black.endgame;
+}
+
+// The same term twice: with the processor's population count, and with the table for a
+// processor without one.
+[[gnu::target("popcnt")]] static void pieces_popcnt(const Position& pos, EvalInfo& info) {
+    pieces_terms<true>(pos, info);
+}
+static void pieces_table(const Position& pos, EvalInfo& info) { pieces_terms<false>(pos, info); }
+
 void eval_pieces(const Position& pos, EvalInfo& info) {
-    int white_opening = 0, white_endgame = 0, black_opening = 0, black_endgame = 0;
-    pieces_side(pos, WHITE, info, white_opening, white_endgame);
-    pieces_side(pos, BLACK, info, black_opening, black_endgame);
-    info.opening += white_opening - black_opening;
-    info.endgame += white_endgame - black_endgame;
+    if (eval_popcnt)
+        pieces_popcnt(pos, info);
+    else
+        pieces_table(pos, info);
 }
 
 } // namespace orbelin
