@@ -52,6 +52,9 @@ constexpr int MIN_ANSWER_BITS      = 12;
 // relaxed atomic (std::atomic_ref on words the system maps and zeroes when first touched), so a
 // slot holds one complete answer or another and a lost write only costs a later probe; the key
 // is the whole argument list, so a match is never another position's.
+// The slots come in buckets of eight, one 64-byte line: a probe reads one line whichever slot
+// holds its answer, and a new answer goes first in its bucket and pushes the oldest one out,
+// which keeps more of a search's repeated positions than one slot per key does.
 std::uint64_t* answers = nullptr;
 int answer_bits        = 0;
 // The mapping that holds answers: the table starts at its first 2 MiB boundary and asks for
@@ -62,6 +65,8 @@ std::size_t answer_memory_bytes     = 0;
 constexpr std::size_t HUGE_PAGE     = std::size_t(2) << 20;
 constexpr std::uint64_t ANSWER_USED = 1ull << 20;
 constexpr int ANSWER_OFFSET         = 10000;
+constexpr int BUCKET_BITS           = 3;
+constexpr int BUCKET_SLOTS          = 1 << BUCKET_BITS;
 
 // The folder the libraries read from; set by a load, removed by the next load or the unload.
 // A pointer, because the unload hook runs after the module's static objects are destroyed.
@@ -95,8 +100,10 @@ void tablebases_close(bool last) {
 // the tablebase files open and leave the folder of links behind.
 __attribute__((destructor, used)) void on_unload() { tablebases_close(true); }
 
-std::size_t answer_slot(std::uint64_t key) {
-    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits));
+// The first slot of the key's bucket.
+std::size_t answer_bucket(std::uint64_t key) {
+    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits + BUCKET_BITS))
+           << BUCKET_BITS;
 }
 
 } // namespace
@@ -209,9 +216,12 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
         if (piece < 0 || piece > 12 || !on_board(square)) return EGBB_UNKNOWN;
         key |= (std::uint64_t(piece) | std::uint64_t(square) << 4) << (13 + 10 * slot);
     }
-    std::atomic_ref<std::uint64_t> cached(answers[answer_slot(key)]);
-    std::uint64_t word = cached.load(std::memory_order_relaxed);
-    if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
+    std::uint64_t* bucket = answers + answer_bucket(key);
+    for (int slot = 0; slot < BUCKET_SLOTS; slot++) {
+        std::uint64_t word = std::atomic_ref(bucket[slot]).load(std::memory_order_relaxed);
+        if (word >> 21 == key && (word & ANSWER_USED) != 0)
+            return int(word & 0x1ffff) - ANSWER_OFFSET;
+    }
 
     ProbePosition pos{};
     pos.side = side;
@@ -235,7 +245,13 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
 
     int score = gaviota_covers(pos) ? gaviota_probe(pos) : EGBB_UNKNOWN;
     if (score == EGBB_UNKNOWN) score = syzygy_probe(pos);
-    cached.store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
-                 std::memory_order_relaxed);
+    // Oldest out: another thread doing the same at once may leave an answer twice or drop one,
+    // never a torn word.
+    for (int slot = BUCKET_SLOTS - 1; slot > 0; slot--)
+        std::atomic_ref(bucket[slot])
+            .store(std::atomic_ref(bucket[slot - 1]).load(std::memory_order_relaxed),
+                   std::memory_order_relaxed);
+    std::atomic_ref(bucket[0]).store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
+                                     std::memory_order_relaxed);
     return score;
 }
