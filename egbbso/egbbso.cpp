@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/mman.h>
 
 #define EGBB_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -48,13 +49,24 @@ constexpr int MIN_ANSWER_BITS      = 12;
 // Recent answers, one 64-bit word per slot: bits 21 to 63 the probe's arguments (side, the
 // kings' squares, three pieces and their squares: 1 + 2 * 6 + 3 * 10 = 43 bits), bit 20 set in
 // every used slot, bits 0 to 16 the score plus 10000. Each word is read and written whole as a
-// relaxed atomic (std::atomic_ref on calloc'ed words, which the system zeroes lazily), so a slot
-// holds one complete answer or another and a lost write only costs a later probe; the key is
-// the whole argument list, so a match is never another position's.
-std::uint64_t* answers              = nullptr;
-int answer_bits                     = 0;
+// relaxed atomic (std::atomic_ref on words the system maps and zeroes when first touched), so a
+// slot holds one complete answer or another and a lost write only costs a later probe; the key
+// is the whole argument list, so a match is never another position's.
+// The slots come in buckets of eight, one 64-byte line: a probe reads one line whichever slot
+// holds its answer, and a new answer goes first in its bucket and pushes the oldest one out,
+// which keeps more of a search's repeated positions than one slot per key does.
+std::uint64_t* answers = nullptr;
+int answer_bits        = 0;
+// The mapping that holds answers: the table starts at its first 2 MiB boundary and asks for
+// huge pages, because with 4 KiB pages nearly every probe of a table of megabytes also waits
+// for a page-table walk besides the memory read.
+void* answer_memory                 = nullptr;
+std::size_t answer_memory_bytes     = 0;
+constexpr std::size_t HUGE_PAGE     = std::size_t(2) << 20;
 constexpr std::uint64_t ANSWER_USED = 1ull << 20;
 constexpr int ANSWER_OFFSET         = 10000;
+constexpr int BUCKET_BITS           = 3;
+constexpr int BUCKET_SLOTS          = 1 << BUCKET_BITS;
 
 // The folder the libraries read from; set by a load, removed by the next load or the unload.
 // A pointer, because the unload hook runs after the module's static objects are destroyed.
@@ -77,17 +89,21 @@ void tablebases_close(bool last) {
     if (folder != nullptr) table_folder_close(*folder);
     delete folder;
     folder = nullptr;
-    std::free(answers);
-    answers     = nullptr;
-    answer_bits = 0;
+    if (answer_memory != nullptr) munmap(answer_memory, answer_memory_bytes);
+    answer_memory       = nullptr;
+    answer_memory_bytes = 0;
+    answers             = nullptr;
+    answer_bits         = 0;
 }
 
 // Runs when the engine closes the module: without it each reload would leak the caches, keep
 // the tablebase files open and leave the folder of links behind.
 __attribute__((destructor, used)) void on_unload() { tablebases_close(true); }
 
-std::size_t answer_slot(std::uint64_t key) {
-    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits));
+// The first slot of the key's bucket.
+std::size_t answer_bucket(std::uint64_t key) {
+    return std::size_t((key * 0x9E3779B97F4A7C15ull) >> (64 - answer_bits + BUCKET_BITS))
+           << BUCKET_BITS;
 }
 
 } // namespace
@@ -159,12 +175,23 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) 
     answer_bits = MIN_ANSWER_BITS;
     while ((std::size_t(2) << answer_bits) * sizeof(std::uint64_t) <= cache / ANSWER_SHARE)
         answer_bits++;
-    answers = static_cast<std::uint64_t*>(
-        std::calloc(std::size_t(1) << answer_bits, sizeof(std::uint64_t)));
-    if (answers == nullptr) {
+    std::size_t bytes   = (std::size_t(1) << answer_bits) * sizeof(std::uint64_t);
+    answer_memory_bytes = bytes + (bytes >= HUGE_PAGE ? HUGE_PAGE : 0);
+    answer_memory       = mmap(nullptr, answer_memory_bytes, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (answer_memory == MAP_FAILED) {
+        answer_memory = nullptr;
         tablebases_close(false);
         return 0;
     }
+    auto start = reinterpret_cast<std::uintptr_t>(answer_memory);
+    if (bytes >= HUGE_PAGE) {
+        start = (start + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+#ifdef MADV_HUGEPAGE
+        madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE); // a hint only
+#endif
+    }
+    answers = reinterpret_cast<std::uint64_t*>(start);
     tb_ready.store(true, std::memory_order_relaxed);
     return gaviota + syzygy > 0 ? 1 : 0;
 }
@@ -189,9 +216,12 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
         if (piece < 0 || piece > 12 || !on_board(square)) return EGBB_UNKNOWN;
         key |= (std::uint64_t(piece) | std::uint64_t(square) << 4) << (13 + 10 * slot);
     }
-    std::atomic_ref<std::uint64_t> cached(answers[answer_slot(key)]);
-    std::uint64_t word = cached.load(std::memory_order_relaxed);
-    if (word >> 21 == key && (word & ANSWER_USED) != 0) return int(word & 0x1ffff) - ANSWER_OFFSET;
+    std::uint64_t* bucket = answers + answer_bucket(key);
+    for (int slot = 0; slot < BUCKET_SLOTS; slot++) {
+        std::uint64_t word = std::atomic_ref(bucket[slot]).load(std::memory_order_relaxed);
+        if (word >> 21 == key && (word & ANSWER_USED) != 0)
+            return int(word & 0x1ffff) - ANSWER_OFFSET;
+    }
 
     ProbePosition pos{};
     pos.side = side;
@@ -215,7 +245,13 @@ EGBB_EXPORT int probe_egbb_5men(int side, int white_king, int black_king, int pi
 
     int score = gaviota_covers(pos) ? gaviota_probe(pos) : EGBB_UNKNOWN;
     if (score == EGBB_UNKNOWN) score = syzygy_probe(pos);
-    cached.store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
-                 std::memory_order_relaxed);
+    // Oldest out: another thread doing the same at once may leave an answer twice or drop one,
+    // never a torn word.
+    for (int slot = BUCKET_SLOTS - 1; slot > 0; slot--)
+        std::atomic_ref(bucket[slot])
+            .store(std::atomic_ref(bucket[slot - 1]).load(std::memory_order_relaxed),
+                   std::memory_order_relaxed);
+    std::atomic_ref(bucket[0]).store(key << 21 | ANSWER_USED | std::uint64_t(score + ANSWER_OFFSET),
+                                     std::memory_order_relaxed);
     return score;
 }
