@@ -201,8 +201,7 @@ bool position_set_fen(Position& pos, const char* text) {
                 next->castling &= ~(1 << i);
         if (ep > 0 && ep_square_possible(*next, ep)) next->ep_square = ep;
         if (next->side == BLACK) next->key ^= zobrist_side;
-        for (int i = 0; i < 4; i++)
-            if (next->castling >> i & 1) next->key ^= zobrist_castle[i];
+        next->key ^= zobrist_castle_set[next->castling];
         if (next->ep_square != 0) next->key ^= zobrist_ep[next->ep_square & 7];
         next->in_check = in_check_test(*next);
         pos            = *next;

@@ -30,8 +30,7 @@ std::uint64_t position_compute_key(const Position& pos) {
     for (int s = 0; s < 64; s++)
         if (pos.board[s] != EMPTY) key ^= zobrist_piece[pos.board[s]][s];
     if (pos.side == BLACK) key ^= zobrist_side;
-    for (int i = 0; i < 4; i++)
-        if (pos.castling >> i & 1) key ^= zobrist_castle[i];
+    key ^= zobrist_castle_set[pos.castling];
     if (pos.ep_square != 0) key ^= zobrist_ep[pos.ep_square & 7];
     return key;
 }

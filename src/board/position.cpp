@@ -43,8 +43,7 @@ void position_set_start(Position& pos) {
         position_put_piece(pos, BACK_RANK[f] + 1, 56 + f);
     }
     pos.castling = CASTLE_WK | CASTLE_WQ | CASTLE_BK | CASTLE_BQ;
-    for (int i = 0; i < 4; i++)
-        pos.key ^= zobrist_castle[i];
+    pos.key ^= zobrist_castle_set[pos.castling];
 }
 
 } // namespace orbelin
