@@ -1,4 +1,6 @@
 // orbelin-tool bench: fixed-depth searches of the bench positions, one fresh table each.
+#include "base/options.h"
+#include "base/output.h"
 #include "bench_positions.h"
 #include "board/fen.h"
 #include "eval/pawns.h"
@@ -7,8 +9,6 @@
 #include "search/search.h"
 #include "search/tt.h"
 #include "tool.h"
-#include "uci/options.h"
-#include "uci/output.h"
 #include "uci/uci.h"
 
 #include <cstdio>

@@ -5,8 +5,8 @@
 #include "eval/pawns.h"
 #include "moves/make.h"
 #include "moves/perft.h"
-#include "tool.h"
 #include "moves/picker.h"
+#include "tool.h"
 
 #include <cstdio>
 #include <cstdlib>

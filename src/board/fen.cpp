@@ -1,10 +1,10 @@
 // FEN reading, text forms of squares and moves, the board dump and the consistency check.
 #include "board/fen.h"
 
+#include "base/output.h"
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/tables.h"
-#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>

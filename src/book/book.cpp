@@ -2,9 +2,9 @@
 // lookup with its weighted random choice. Every lookup seeks and reads; nothing is cached.
 #include "book/book.h"
 
+#include "base/options.h"
+#include "base/output.h"
 #include "moves/picker.h"
-#include "uci/options.h"
-#include "uci/output.h"
 
 #include <cerrno>
 #include <cstring>

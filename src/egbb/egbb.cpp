@@ -2,8 +2,8 @@
 // searching thread at once).
 #include "egbb/egbb.h"
 
-#include "uci/options.h"
-#include "uci/output.h"
+#include "base/options.h"
+#include "base/output.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // make_move: pushes the undo record, applies the move by type, then tests legality and check.
+#include "base/table_slot.h"
 #include "board/attacks.h"
 #include "board/keys.h"
 #include "board/tables.h"
 #include "eval/pawns.h"
 #include "eval/pst.h"
 #include "moves/make.h"
-#include "search/tt.h"
 
 #include <array>
 #include <cassert>

@@ -1,12 +1,12 @@
 // The bubble-pass picker shared by both walks, legal_moves and apply_move_text.
 #include "moves/picker.h"
 
+#include "base/output.h"
+#include "base/table_slot.h"
 #include "board/fen.h"
 #include "board/keys.h"
 #include "moves/generate.h"
 #include "moves/make.h"
-#include "search/tt.h"
-#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>

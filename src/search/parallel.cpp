@@ -4,12 +4,12 @@
 
 #include "search/node.h"
 
+#include "base/options.h"
 #include "board/attacks.h"
 #include "moves/generate.h"
 #include "moves/make.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/options.h"
 
 #include <algorithm>
 #include <cassert>
@@ -101,8 +101,8 @@ void work_copy_position(Position& to, const Position& from) {
 
 void workers_start() {
     if (option_threads <= 1 || worker_count != 0) return;
-    work_queue     = g_async_queue_new();
-    result_queue   = g_async_queue_new();
+    work_queue   = g_async_queue_new();
+    result_queue = g_async_queue_new();
     assert(option_threads < NODE_SLOTS); // the option stops at 16
     worker_threads = g_new(GThread*, option_threads);
     worker_count   = option_threads;

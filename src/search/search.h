@@ -123,6 +123,9 @@ void start_search(const Position& pos, SearchLimits limits);
 gboolean stop_search(gpointer data = nullptr);
 // Stops any search, pondering or not, and waits for its thread (new "go", "quit").
 void search_finish();
+// Restarted by every "go" (main thread, before the search thread starts); read by the search for
+// its reports. Created at start-up.
+inline GTimer* elapsed_timer = nullptr;
 // Seconds since the last "go".
 double elapsed_seconds();
 

@@ -1,16 +1,15 @@
 // The search driver: trivial cases, the book, iterative deepening and the root iteration with
 // aspiration windows and several principal variations.
+#include "base/options.h"
 #include "book/book.h"
 #include "egbb/egbb.h"
 #include "eval/evaluate.h"
 #include "moves/generate.h"
 #include "moves/make.h"
 #include "search/parallel.h"
+#include "search/report.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/options.h"
-#include "uci/output.h"
-#include "uci/uci.h"
 
 #include <algorithm>
 #include <glib.h>

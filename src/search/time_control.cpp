@@ -1,6 +1,5 @@
 // Time budget, the search thread and its one-shot timer on the main loop.
 #include "search/search.h"
-#include "uci/uci.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,12 +1,12 @@
 // Transposition table allocation, probing, the replacement rule and the principal-variation walk.
 #include "search/tt.h"
 
+#include "base/options.h"
 #include "board/attacks.h"
 #include "moves/generate.h"
 #include "moves/make.h"
 #include "moves/picker.h"
 #include "search/search.h"
-#include "uci/options.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,6 +2,7 @@
 // The transposition table: one 16-byte entry per slot, shared by every searching thread without
 // locks. Each entry is two 64-bit words, data and check = key XOR data, read and written as
 // relaxed atomics: an entry torn by two writers fails the check and reads as a miss.
+#include "base/table_slot.h"
 #include "board/position.h"
 #include "search/search.h"
 
@@ -17,12 +18,6 @@ constexpr int TT_UPPER = 2; // the score is an upper bound
 
 // Data word: bits 0-7 depth (0 marks an empty entry), 8-15 bound, 16-31 move,
 // 32-47 age, 48-63 score as a 16-bit signed value.
-struct TTEntry {
-    std::uint64_t check;
-    std::uint64_t data;
-};
-static_assert(sizeof(TTEntry) == 16);
-
 constexpr std::uint64_t tt_pack(int depth, int flag, Move move, int age, int score) {
     return std::uint64_t(depth & 255) | std::uint64_t(flag & 255) << 8 |
            std::uint64_t(move & 0xFFFF) << 16 | std::uint64_t(age & 0xFFFF) << 32 |
@@ -51,43 +46,6 @@ static_assert(tt_score_from_table(tt_score_to_table(5 - 30000, 3), 7) == 9 - 300
 static_assert(tt_score_from_table(tt_score_to_table(30000, -1), 4) == 30000 - 5);
 static_assert(tt_score_to_table(1234, 9) == 1234);
 
-// The remainder key mod n without a 64-bit division, which would cost dozens of cycles on
-// every probe. A power-of-two n takes a mask; any other n a multiply by the reciprocal rounded
-// up (the method of Granlund and Montgomery: shift = ceil(log2 n), magic = ceil(2^(64 + shift)
-// / n) - 2^64), which gives the quotient, and so the remainder, exactly for every 64-bit key.
-struct SlotDivisor {
-    std::uint64_t n;
-    std::uint64_t magic; // 0 when n is a power of two (or 0)
-    int shift;
-};
-
-constexpr SlotDivisor slot_divisor(std::uint64_t n) {
-    if ((n & (n - 1)) == 0) return {n, 0, 0};
-    int shift = 64 - std::countl_zero(n - 1);
-    auto big  = static_cast<unsigned __int128>(1) << (64 + shift);
-    auto m    = (big + n - 1) / n;
-    return {n, std::uint64_t(m), shift};
-}
-
-constexpr std::uint64_t slot_of(const SlotDivisor& d, std::uint64_t key) {
-    if (d.magic == 0) return key & (d.n - 1);
-    auto hi         = std::uint64_t(static_cast<unsigned __int128>(key) * d.magic >> 64);
-    std::uint64_t q = (((key - hi) >> 1) + hi) >> (d.shift - 1);
-    return key - q * d.n;
-}
-static_assert(slot_of(slot_divisor(65536), 0x123456789ULL) == 0x6789);
-static_assert(slot_of(slot_divisor(3 << 16), ~0ULL) == ~0ULL % (3 << 16));
-static_assert(slot_of(slot_divisor(4095ULL << 16), 0xFEDCBA9876543210ULL) ==
-              0xFEDCBA9876543210ULL % (4095ULL << 16));
-
-// Written by the main thread ("setoption", start-up) while no search runs; read by searchers.
-// tt_divisor always describes tt_entries.
-inline TTEntry* tt_table        = nullptr;
-inline std::uint32_t tt_entries = 0;
-inline SlotDivisor tt_divisor   = {0, 0, 0};
-
-// The slot of a key: entry number key mod tt_entries.
-inline TTEntry* tt_slot(std::uint64_t key) { return &tt_table[slot_of(tt_divisor, key)]; }
 // Age of the current search: written by the search thread between searches, read by all.
 inline std::atomic<std::uint32_t> tt_age{1};
 // Entries each thread (by its node slot) has written or touched first in this age, each count

@@ -1,6 +1,7 @@
 // Start-up, the standard-input watch, the command table and teardown; main thread only.
 #include "uci/uci.h"
 
+#include "base/output.h"
 #include "board/fen.h"
 #include "board/tables.h"
 #include "book/book.h"
@@ -10,7 +11,6 @@
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/options.h"
-#include "uci/output.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,12 +1,12 @@
 // The option list: declarations for "uci", and "setoption" with its follow-ups.
 #include "uci/options.h"
 
+#include "base/output.h"
 #include "book/book.h"
 #include "egbb/egbb.h"
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/output.h"
 #include "uci/uci.h"
 
 #include <algorithm>

@@ -1,20 +1,12 @@
 #pragma once
-// The engine's settings: the variables the UCI options point at, and the option list.
-// Written by the main thread ("setoption", start-up) only while no search runs; read by the
-// search and worker threads, which are started after the write.
+// The option list of the protocol: declarations for "uci" and "setoption". The variables the
+// options point at are in base/options.h. Main thread only.
+#include "base/options.h"
+
 #include <cstdint>
 #include <glib.h>
 
 namespace orbelin {
-
-inline int option_ponder          = 0;  // print a ponder move with bestmove
-inline int option_multipv         = 1;  // principal variations followed (the search may lower it)
-inline int option_threads         = 1;  // 1 searches serially; more starts worker threads
-inline int option_hash            = 64; // transposition table, MB
-inline int option_own_book        = 1;  // answer from the opening book
-inline char option_book_file[256] = "./performance.bin";
-inline char option_bitbases_path[256] = "./egbb/";
-inline int option_bitbases_cache      = 16; // MB
 
 constexpr int OPTION_SPIN   = 0;
 constexpr int OPTION_STRING = 1;

@@ -11,7 +11,6 @@ inline constexpr char ENGINE_NAME[]   = "Orbelin 1.3 Lin32";
 inline constexpr char ENGINE_AUTHOR[] = "Ravelle";
 
 inline GRand* key_rng;             // seed 0; draws the hash keys at start-up
-inline GTimer* elapsed_timer;      // restarted by every "go"
 inline GMainLoop* main_loop;       // runs the standard-input watch and the search timer
 inline GIOChannel* uci_channel;    // standard input
 inline Position* current_position; // the position "position" sets and "go" searches

@@ -1,9 +1,9 @@
 // Book lookup on small books written by the tests: the halving search, the weighted choice,
 // castling and promotion entries, legality, odd files and failing reads; then the real book.
+#include "base/options.h"
 #include "book/book.h"
 #include "moves/picker.h"
 #include "test_util.h"
-#include "uci/options.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,12 +1,12 @@
 // The real plug-in on Debian's 3-men Gaviota files (beside the 3- and 4-men Syzygy files),
 // loaded through the engine's loader: won and drawn king-and-pawn endings, mating lines that end
 // in checkmate exactly when the scores say, and concurrent probes.
+#include "base/options.h"
 #include "egbb/egbb.h"
 #include "moves/make.h"
 #include "moves/picker.h"
 #include "real_bitbases.h"
 #include "test_util.h"
-#include "uci/options.h"
 
 #include <array>
 #include <cstdlib>

@@ -1,10 +1,10 @@
 // The bitbase loader and probe wrapper against stand-in plug-ins that record their calls: the
 // loader's messages, what the load entry receives, the probe's argument list and hit counting.
+#include "uci/options.h"
 #include "egbb/egbb.h"
 #include "fake/fake_egbbso.h"
 #include "real_bitbases.h"
 #include "test_util.h"
-#include "uci/options.h"
 #include "uci/uci.h"
 
 #include <cstring>

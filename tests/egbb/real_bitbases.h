@@ -2,8 +2,8 @@
 // Bitbase tests: a fixture that restores the bitbase options and closes the library after each
 // test, one that also loads the real plug-in from a folder through the engine's loader, and a
 // probe helper.
+#include "base/options.h"
 #include "egbb/egbb.h"
-#include "uci/options.h"
 
 #include <cstring>
 #include <glib.h>

@@ -7,10 +7,10 @@
 #include "real_bitbases.h"
 #include "test_util.h"
 
+#include <array>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <gmodule.h>
-#include <array>
 #include <map>
 #include <string>
 #include <unistd.h>
@@ -236,9 +236,11 @@ TEST_F(Syzygy, ArgumentsOfNoSetupAreUnknownAlsoWhenANeighbourIsCached) {
     const int a1 = sq("a1"), b1 = sq("b1"), e5 = sq("e5"), h8 = sq("h8");
     const int e6 = sq("e6"), f6 = sq("f6");
     const Case cases[] = {
-        {"white king off the board", {0, a1, f6, 2, b1, 9, h8, 0, 0},
+        {"white king off the board",
+         {0, a1, f6, 2, b1, 9, h8, 0, 0},
          {0, a1 + 64, e6, 2, b1, 9, h8, 0, 0}},
-        {"man off the board", {0, a1, e5, 2, b1, 9, h8, 0, 0},
+        {"man off the board",
+         {0, a1, e5, 2, b1, 9, h8, 0, 0},
          {0, a1, e5, 2, b1 + 64, 8, h8, 0, 0}},
         {"negative square", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {0, a1, e5, 2, -1, 9, h8, 0, 0}},
         {"piece number 7", {0, a1, e5, 2, b1, 9, h8, 0, 0}, {0, a1, e5, 7, b1, 9, h8, 0, 0}},

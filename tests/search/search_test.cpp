@@ -1,14 +1,14 @@
 // The tree searches on positions with known answers, the root list's reordering, score text,
 // and repeatable node counts.
+#include "base/options.h"
 #include "eval/evaluate.h"
 #include "eval/pawns.h"
 #include "moves/generate.h"
 #include "moves/make.h"
+#include "search/report.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "test_util.h"
-#include "uci/options.h"
-#include "uci/output.h"
 
 #include <gtest/gtest.h>
 #include <string>

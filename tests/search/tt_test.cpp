@@ -1,8 +1,8 @@
 // The transposition table: probe, replacement by depth and age, the age wrap, hashfull and
 // scores at the edges of 16 bits.
+#include "base/options.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/options.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // The position copy of a work item: only the history a search can read is copied, and a search
 // of the copy is the search of the original, node for node.
+#include "base/options.h"
 #include "board/attacks.h"
 #include "eval/pawns.h"
 #include "moves/generate.h"
@@ -8,7 +9,6 @@
 #include "search/search.h"
 #include "search/tt.h"
 #include "test_util.h"
-#include "uci/options.h"
 
 #include <algorithm>
 #include <cstddef>

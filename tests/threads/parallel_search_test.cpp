@@ -1,13 +1,13 @@
 // The parallel search in-process with live workers: the serial search's mates and bounds, no
 // work left in either queue whenever a search returns, a stop in the middle, and the pool's
 // life with the "Threads" option.
+#include "base/options.h"
 #include "eval/pawns.h"
 #include "moves/generate.h"
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "test_util.h"
-#include "uci/options.h"
 
 #include <cstddef>
 #include <cstring>

@@ -1,12 +1,12 @@
-// The writer of standard output, and the formats of the search's output lines. Each text is
-// built whole and written with one call, so that no line of one thread lands inside another's.
-#include "uci/output.h"
+// The formats of the search's output lines. Each line is built whole and written with one call,
+// so that no line of one thread lands inside another's.
+#include "search/report.h"
 
+#include "base/options.h"
 #include "board/fen.h"
 #include "egbb/egbb.h"
 #include "search/search.h"
 #include "search/tt.h"
-#include "uci/options.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,6 @@
 namespace orbelin {
 
 namespace {
-
-// Held by output_text around its system writes only.
-GMutex output_mutex;
 
 // A line under construction in a fixed buffer.
 struct Line {
@@ -44,36 +41,6 @@ struct Line {
 };
 
 } // namespace
-
-void output_text(const char* text, std::size_t length) {
-    g_mutex_lock(&output_mutex);
-    // Whatever the standard library still buffers goes first (none of the engine's own
-    // output passes through it).
-    std::fflush(stdout);
-    while (length > 0) {
-        ssize_t n = write(STDOUT_FILENO, text, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // the reader has gone: nothing more can be delivered
-        text += n;
-        length -= std::size_t(n);
-    }
-    g_mutex_unlock(&output_mutex);
-}
-
-void output_printf(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    gchar* text = nullptr;
-    int length  = g_vasprintf(&text, format, args);
-    va_end(args);
-    if (length > 0) output_text(text, std::size_t(length));
-    g_free(text);
-}
-
-void print_line(const char* line) {
-    if (!output_enabled) return;
-    output_text(line, std::strlen(line));
-}
 
 void print_depth(int depth) {
     if (depth <= 4) return;

@@ -1,8 +1,7 @@
 #pragma once
-// Everything the engine writes to standard output goes through output_text, one write per
-// text, so that a line of the search thread never lands inside a text of the main thread. Also
-// the lines the search prints: iteration start, statistics, principal variations, the root move
-// being searched and "bestmove".
+// The lines the search prints: iteration start, statistics, principal variations, the root move
+// being searched and "bestmove"; all written through output_text.
+#include "base/output.h"
 #include "board/position.h"
 #include "moves/picker.h"
 
@@ -11,16 +10,6 @@
 #include <glib.h>
 
 namespace orbelin {
-
-// Writes the text to standard output whole: the one lock of the output (held only for the
-// write itself) keeps texts of different threads apart, also when a long text takes several
-// system writes. Any thread; a vanished reader is ignored.
-void output_text(const char* text, std::size_t length);
-// Formats one text (any length) and writes it with output_text.
-void output_printf(const char* format, ...) G_GNUC_PRINTF(1, 2);
-
-// Cleared by tools that search silently (bench); set before any search starts.
-inline bool output_enabled = true;
 
 // "info depth" from depth 5 on.
 void print_depth(int depth);
@@ -37,8 +26,6 @@ void print_last_pv_lines(int root_side, int count, const RootMoveList& list);
 void print_currmove(int depth, int index, const RootMoveList& list);
 // "bestmove <move> [ponder <move>]"; the ponder move only with the Ponder option on.
 void print_bestmove(Move move, Move ponder);
-// Prints one whole line (with its newline) and flushes.
-void print_line(const char* line);
 // The score field of a pv line ("score mate %d " or "score cp %d ") for a root side.
 void format_score(char* buffer, std::size_t size, int score, int root_side);
 
