@@ -155,8 +155,10 @@ std::uint32_t position_material(const ProbePosition& pos, bool swap_colours) {
 
 using namespace egbbso;
 
-// Opens the Gaviota (*.gtb.cp4) and Syzygy WDL (*.rtbw) files found in the directory, leaving
-// out, with a line on standard error, each one that cannot be trusted; the cache is cache_size
+// Opens the Gaviota (*.gtb.cp4) and Syzygy WDL (*.rtbw) files found in the folders of path
+// (separated by ':'; Gaviota files from the first only, and a Syzygy file of a later folder
+// before one of the same name), leaving out, with a line on standard error, each one that
+// cannot be trusted; the cache is cache_size
 // bytes (a default when not positive), a quarter for recent answers and the rest for Gaviota.
 // Any earlier load is closed first. The load mode is accepted for the engine's sake and changes
 // nothing: files are read on demand. Says on standard error how many tables of each format
@@ -168,9 +170,10 @@ EGBB_EXPORT int load_egbb_5men(const char* path, int cache_size, int load_mode) 
     std::size_t cache = cache_size > 0 ? std::size_t(cache_size) : EGBB_DEFAULT_CACHE;
     folder            = new TableFolder;
     table_folder_open(path, *folder);
-    int gaviota =
-        gaviota_open(*folder, cache - cache / ANSWER_SHARE) ? int(folder->gaviota.size()) : 0;
-    int syzygy = syzygy_open(*folder);
+    if (!gaviota_open(*folder, cache - cache / ANSWER_SHARE)) folder->gaviota.clear();
+    int gaviota = int(folder->gaviota.size());
+    int syzygy  = syzygy_open(*folder);
+    table_folder_release(*folder);
     std::fprintf(stderr, "egbbso: %d Gaviota and %d Syzygy tables in %s\n", gaviota, syzygy, path);
     answer_bits = MIN_ANSWER_BITS;
     while ((std::size_t(2) << answer_bits) * sizeof(std::uint64_t) <= cache / ANSWER_SHARE)

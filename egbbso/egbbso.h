@@ -33,20 +33,28 @@ bool position_attacks(const ProbePosition& pos, int by, int square);
 // colours give a 20-bit key). Swapping the colours gives the mirrored ending's key.
 std::uint32_t position_material(const ProbePosition& pos, bool swap_colours);
 
-// The tables of a "Bitbases Path" directory that passed the checks, reached through a private
-// folder of links so that the libraries never see the files that were left out.
+// The tables of the load's folders that passed the checks, reached through a private folder of
+// links so that the libraries never see the files that were left out. The folder is named
+// after the process (orbelin-egbb-<pid>-XXXXXX in $TMPDIR or /tmp) and removed as soon as the
+// libraries hold every table open; one that a killed process left behind is swept at the next
+// load of any process.
 struct TableFolder {
     std::string link_dir;             // absolute; empty when nothing could be linked
     std::vector<std::string> gaviota; // file names (kqkr.gtb.cp4) in link_dir
     std::vector<std::string> syzygy;  // file names (KQvKR.rtbw) in link_dir
 };
 
-// Lists the directory's Gaviota (*.gtb.cp4) and Syzygy WDL (*.rtbw) files, leaves out every one
-// that is not a regular readable file whose structure fits its size (saying why on standard
-// error) and links the rest into a new private folder. Never blocks on a FIFO and reads no more
-// than the files' headers and block tables.
+// Lists the Gaviota (*.gtb.cp4) and Syzygy WDL (*.rtbw) files of the folders in path, separated
+// by ':': Gaviota files from the first folder only, Syzygy files from all of them, a later
+// folder's file taking the place of one of the same name. Leaves out every file that is not a
+// regular readable file whose structure fits its size (saying why on standard error) and links
+// the rest into a new private folder. Never blocks on a FIFO and reads no more than the files'
+// headers and block tables.
 void table_folder_open(const char* path, TableFolder& folder);
-// Removes the private folder and its links.
+// Removes the links and the private folder once this process holds every listed table open
+// (as a descriptor or a mapping); otherwise leaves them for table_folder_close. The lists stay.
+void table_folder_release(TableFolder& folder);
+// Removes the private folder and its links if they are still there.
 void table_folder_close(TableFolder& folder);
 // Why the file at path cannot be trusted as that kind of table, or nullptr when it can.
 const char* gaviota_file_fault(const char* path);
@@ -62,8 +70,9 @@ bool gaviota_covers(const ProbePosition& pos);
 int gaviota_probe(const ProbePosition& pos);
 
 // Syzygy: opens the listed WDL files of the folder and reads each table's header once, so that
-// probes afterwards only read. Answers how many tables answer probes.
-int syzygy_open(const TableFolder& folder);
+// probes afterwards only read; the tables that do not answer are dropped from the list. Answers
+// how many tables answer probes.
+int syzygy_open(TableFolder& folder);
 // Closes the tables; last when the module is unloaded (Fathom cannot be opened again then).
 void syzygy_close(bool last);
 // The score by win/draw/loss (see egbbso.cpp), or EGBB_UNKNOWN. Takes no lock.

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace egbbso {
 
@@ -111,11 +112,14 @@ bool fathom_open = false, fathom_used = false;
 
 } // namespace
 
-int syzygy_open(const TableFolder& folder) {
+int syzygy_open(TableFolder& folder) {
     syzygy_close(false);
-    if (folder.syzygy.empty() || !tb_init(folder.link_dir.c_str())) return 0;
-    fathom_open   = true;
-    int answering = 0;
+    if (folder.syzygy.empty() || !tb_init(folder.link_dir.c_str())) {
+        folder.syzygy.clear();
+        return 0;
+    }
+    fathom_open = true;
+    std::vector<std::string> answering;
     for (const std::string& name : folder.syzygy) {
         ProbePosition pos;
         std::string ending = name.substr(0, name.size() - std::strlen(".rtbw"));
@@ -124,11 +128,12 @@ int syzygy_open(const TableFolder& folder) {
             continue;
         }
         if (fathom_wdl(pos) != TB_RESULT_FAILED)
-            answering++;
+            answering.push_back(name);
         else
             std::fprintf(stderr, "egbbso: %s does not answer\n", name.c_str());
     }
-    return answering;
+    folder.syzygy = answering;
+    return int(answering.size());
 }
 
 void syzygy_close(bool last) {

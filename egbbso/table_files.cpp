@@ -9,13 +9,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
+#include <set>
+#include <string>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace egbbso {
@@ -255,24 +260,108 @@ const char* syzygy_file_fault(const char* path) {
     });
 }
 
-void table_folder_open(const char* path, TableFolder& folder) {
-    table_folder_close(folder);
-    DIR* dir = opendir(path);
+namespace {
+
+// The folder that receives the private link folders.
+std::string temporary_root() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp != nullptr && *tmp ? tmp : "/tmp";
+}
+
+// Removes the link folders that processes which no longer run left behind (killed before they
+// could remove their own): orbelin-egbb-<pid>-XXXXXX whose process is gone. Only the links in
+// them are removed, so a folder that holds anything else stays.
+void sweep_abandoned_folders(const std::string& root) {
+    DIR* dir = opendir(root.c_str());
+    if (dir == nullptr) return;
+    const std::string prefix = "orbelin-egbb-";
+    std::vector<std::string> abandoned;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        char* end = nullptr;
+        long pid  = std::strtol(name.c_str() + prefix.size(), &end, 10);
+        if (end == name.c_str() + prefix.size() || *end != '-' || pid <= 0) continue;
+        if (kill(pid_t(pid), 0) != 0 && errno == ESRCH) abandoned.push_back(root + "/" + name);
+    }
+    closedir(dir);
+    for (const std::string& folder : abandoned) {
+        if (DIR* links = opendir(folder.c_str())) {
+            while (dirent* entry = readdir(links)) {
+                std::string link = folder + "/" + entry->d_name;
+                struct stat info;
+                if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(link.c_str());
+            }
+            closedir(links);
+        }
+        rmdir(folder.c_str());
+    }
+}
+
+// The identities (device, inode) of the files this process holds open or mapped.
+std::set<std::pair<dev_t, ino_t>> held_files() {
+    std::set<std::pair<dev_t, ino_t>> held;
+    if (DIR* fds = opendir("/proc/self/fd")) {
+        while (dirent* entry = readdir(fds)) {
+            struct stat info;
+            std::string fd = std::string("/proc/self/fd/") + entry->d_name;
+            if (entry->d_name[0] != '.' && stat(fd.c_str(), &info) == 0)
+                held.insert({info.st_dev, info.st_ino});
+        }
+        closedir(fds);
+    }
+    if (std::FILE* maps = std::fopen("/proc/self/maps", "r")) {
+        char line[4096];
+        while (std::fgets(line, sizeof line, maps) != nullptr) {
+            unsigned major = 0, minor = 0;
+            unsigned long long inode = 0;
+            if (std::sscanf(line, "%*s %*s %*s %x:%x %llu", &major, &minor, &inode) == 3 &&
+                inode != 0)
+                held.insert({makedev(major, minor), ino_t(inode)});
+        }
+        std::fclose(maps);
+    }
+    return held;
+}
+
+// Lists the table files of one folder into files (name to path): Syzygy files always, Gaviota
+// files only when asked; a name already listed is replaced.
+void list_tables(const std::string& path, bool with_gaviota,
+                 std::map<std::string, std::string>& files) {
+    DIR* dir = opendir(path.c_str());
     if (dir == nullptr) return;
     std::vector<std::string> names;
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
-        if (ends_with(name, ".gtb.cp4") || ends_with(name, ".rtbw")) names.push_back(name);
+        if ((with_gaviota && ends_with(name, ".gtb.cp4")) || ends_with(name, ".rtbw"))
+            names.push_back(name);
     }
     closedir(dir);
-    std::sort(names.begin(), names.end());
-
-    char* real = realpath(path, nullptr);
+    char* real = realpath(path.c_str(), nullptr);
     if (real == nullptr) return;
     std::string source = real;
     std::free(real);
-    for (const std::string& name : names) {
-        std::string file  = source + "/" + name;
+    for (const std::string& name : names)
+        files[name] = source + "/" + name;
+}
+
+} // namespace
+
+void table_folder_open(const char* path, TableFolder& folder) {
+    table_folder_close(folder);
+    std::map<std::string, std::string> files; // sorted by name
+    bool first = true;
+    for (const char *at = path, *end = path;; at = end + 1) {
+        end = std::strchr(at, ':');
+        if (end == nullptr) end = at + std::strlen(at);
+        if (end > at) list_tables(std::string(at, end), first, files);
+        first = false;
+        if (*end == '\0') break;
+    }
+
+    const std::string root = temporary_root();
+    sweep_abandoned_folders(root);
+    for (const auto& [name, file] : files) {
         bool gaviota      = ends_with(name, ".gtb.cp4");
         const char* fault = gaviota ? (gaviota_name(name) ? gaviota_file_fault(file.c_str())
                                                           : "not a Gaviota table name")
@@ -282,9 +371,8 @@ void table_folder_open(const char* path, TableFolder& folder) {
             continue;
         }
         if (folder.link_dir.empty()) {
-            const char* tmp = std::getenv("TMPDIR");
             std::string pattern =
-                std::string(tmp != nullptr && *tmp ? tmp : "/tmp") + "/orbelin-egbb-XXXXXX";
+                root + "/orbelin-egbb-" + std::to_string(long(getpid())) + "-XXXXXX";
             if (mkdtemp(pattern.data()) == nullptr) {
                 std::fprintf(stderr, "egbbso: no folder for the table links (%s): %s\n",
                              pattern.c_str(), std::strerror(errno));
@@ -299,6 +387,25 @@ void table_folder_open(const char* path, TableFolder& folder) {
         }
         (gaviota ? folder.gaviota : folder.syzygy).push_back(name);
     }
+}
+
+void table_folder_release(TableFolder& folder) {
+    if (folder.link_dir.empty()) return;
+    const auto held = held_files();
+    for (const auto* list : {&folder.gaviota, &folder.syzygy})
+        for (const std::string& name : *list) {
+            struct stat info;
+            std::string link = folder.link_dir + "/" + name;
+            if (stat(link.c_str(), &info) != 0 || held.count({info.st_dev, info.st_ino}) == 0)
+                return; // a library may still open it by its link
+        }
+    DIR* dir = opendir(folder.link_dir.c_str());
+    if (dir == nullptr) return;
+    while (dirent* entry = readdir(dir))
+        if (entry->d_name[0] != '.') unlink((folder.link_dir + "/" + entry->d_name).c_str());
+    closedir(dir);
+    rmdir(folder.link_dir.c_str());
+    folder.link_dir.clear();
 }
 
 void table_folder_close(TableFolder& folder) {

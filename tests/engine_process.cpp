@@ -12,14 +12,31 @@
 
 namespace orbelin {
 
-EngineProcess engine_start(const std::string& workdir) {
+// Places the engine binary in the folder as "orbelin": a hard link, or a copy where the folder
+// is on another file system. Answers its path.
+static std::string place_binary(const std::string& dir) {
+    std::string path = dir + "/orbelin";
+    if (link(ORBELIN_BIN, path.c_str()) == 0) return path;
+    gchar* contents = nullptr;
+    gsize length    = 0;
+    if (g_file_get_contents(ORBELIN_BIN, &contents, &length, nullptr) &&
+        g_file_set_contents(path.c_str(), contents, gssize(length), nullptr))
+        g_chmod(path.c_str(), 0755);
+    g_free(contents);
+    return path;
+}
+
+EngineProcess engine_start(const std::string& workdir, const std::string& binary,
+                           const std::vector<std::string>& env) {
     std::signal(SIGPIPE, SIG_IGN);
     EngineProcess engine;
+    engine.binary = binary.empty() ? ORBELIN_BIN : binary;
     if (workdir.empty()) {
         gchar* dir           = g_dir_make_tmp("orbelin-e2e-XXXXXX", nullptr);
         engine.workdir       = dir ? dir : "/tmp";
         engine.temporary_dir = dir != nullptr;
         g_free(dir);
+        if (engine.temporary_dir && binary.empty()) engine.binary = place_binary(engine.workdir);
     } else {
         engine.workdir = workdir;
     }
@@ -31,7 +48,9 @@ EngineProcess engine_start(const std::string& workdir) {
         dup2(out[1], 1);
         close(in[0]), close(in[1]), close(out[0]), close(out[1]);
         if (chdir(engine.workdir.c_str()) != 0) _exit(126);
-        execl(ORBELIN_BIN, ORBELIN_BIN, static_cast<char*>(nullptr));
+        for (const std::string& setting : env)
+            putenv(const_cast<char*>(setting.c_str()));
+        execl(engine.binary.c_str(), engine.binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
@@ -135,7 +154,10 @@ int engine_wait(EngineProcess& engine, int timeout_ms) {
     engine_close_input(engine);
     if (engine.from_fd >= 0) close(engine.from_fd);
     engine.from_fd = -1;
-    if (engine.temporary_dir) g_rmdir(engine.workdir.c_str());
+    if (engine.temporary_dir) {
+        if (engine.binary == engine.workdir + "/orbelin") g_unlink(engine.binary.c_str());
+        g_rmdir(engine.workdir.c_str());
+    }
     if (status == -1 || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }

@@ -15,12 +15,17 @@ struct EngineProcess {
     std::string pending;
     std::string workdir;
     bool temporary_dir = false;             // made by engine_start, removed by engine_wait
+    std::string binary;                     // the program started
     std::vector<std::string> startup_lines; // what the engine printed before its first "readyok"
 };
 
-// Starts ORBELIN_BIN in workdir (a fresh temporary folder when empty) and waits until it has
-// answered "isready", keeping what it printed at start-up (book and bitbase reports).
-EngineProcess engine_start(const std::string& workdir = "");
+// Starts the engine in workdir and waits until it has answered "isready", keeping what it
+// printed at start-up (book and bitbase reports). Without a workdir it runs in a fresh
+// temporary folder from a link to ORBELIN_BIN placed there, so that it finds no data of the
+// build tree beside itself either: an engine on its own, without book or bitbases. binary
+// replaces ORBELIN_BIN (run as it is); env holds NAME=value settings for its environment.
+EngineProcess engine_start(const std::string& workdir = "", const std::string& binary = "",
+                           const std::vector<std::string>& env = {});
 // Writes the text and a newline.
 void engine_send(EngineProcess& engine, const std::string& text);
 // Writes raw bytes.

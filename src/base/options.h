@@ -4,13 +4,26 @@
 // worker threads, which are started after the write.
 namespace orbelin {
 
-inline int option_ponder          = 0;  // print a ponder move with bestmove
-inline int option_multipv         = 1;  // principal variations followed (the search may lower it)
-inline int option_threads         = 1;  // 1 searches serially; more starts worker threads
-inline int option_hash            = 64; // transposition table, MB
-inline int option_own_book        = 1;  // answer from the opening book
-inline char option_book_file[256] = "./performance.bin";
-inline char option_bitbases_path[256] = "./egbb/";
-inline int option_bitbases_cache      = 16; // MB
+inline int option_ponder   = 0;  // print a ponder move with bestmove
+inline int option_multipv  = 1;  // principal variations followed (the search may lower it)
+inline int option_threads  = 1;  // 1 searches serially; more starts worker threads
+inline int option_hash     = 64; // transposition table, MB
+inline int option_own_book = 1;  // answer from the opening book
+// The defaults of "Book File" and "Bitbases Path", relative to the working directory. Where the
+// working directory lacks them, the data is looked for where the engine was built or installed,
+// unless "setoption" gave the path (then it is used as given).
+inline constexpr char BOOK_FILE_DEFAULT[]     = "./performance.bin";
+inline constexpr char BITBASES_PATH_DEFAULT[] = "./egbb/";
+inline char option_book_file[256]             = "./performance.bin";
+inline char option_bitbases_path[256]         = "./egbb/";
+inline int option_book_file_given             = 0;  // set by "setoption name Book File"
+inline int option_bitbases_path_given         = 0;  // set by "setoption name Bitbases Path"
+inline int option_bitbases_cache              = 16; // MB
+// Folders of Syzygy tables besides "Bitbases Path", separated by ':'; "<empty>" for none.
+inline char option_syzygy_path[1024] = "<empty>";
+inline int option_move_overhead      = 0; // ms taken off the clock before it is shared out
+// Declared because GUIs send them; nothing reads them yet.
+inline int option_analyse_mode   = 0;
+inline char option_opponent[256] = "<empty>";
 
 } // namespace orbelin

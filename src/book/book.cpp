@@ -2,10 +2,12 @@
 // lookup with its weighted random choice. Every lookup seeks and reads; nothing is cached.
 #include "book/book.h"
 
+#include "base/data_paths.h"
 #include "base/options.h"
 #include "base/output.h"
 #include "moves/picker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,7 +18,7 @@ namespace orbelin {
 
 // Prints one "info string" line about the book path and flushes.
 static void book_report(const char* outcome) {
-    output_printf("info string book (%s) %s\n", option_book_file, outcome);
+    output_printf("info string book (%s) %s\n", book_path, outcome);
 }
 
 void bookClose() {
@@ -56,9 +58,27 @@ static std::FILE* open_book_file(const char* path) {
     return file;
 }
 
+// The path to open: "Book File" as it is, unless it is the default and the working directory has
+// no such file; then the book of the repository beside a build tree (the executable in
+// <root>/build/) or of an installed engine (PREFIX/bin/../share/orbelin/) when there is one.
+static void resolve_book_path() {
+    g_strlcpy(book_path, option_book_file, sizeof book_path);
+    if (option_book_file_given || std::strcmp(option_book_file, BOOK_FILE_DEFAULT) != 0 ||
+        path_exists(option_book_file))
+        return;
+    for (const char* place : {"../performance.bin", "../share/orbelin/performance.bin"}) {
+        char candidate[sizeof book_path];
+        if (beside_executable(place, candidate, sizeof candidate) && path_exists(candidate)) {
+            g_strlcpy(book_path, candidate, sizeof book_path);
+            return;
+        }
+    }
+}
+
 void bookOpen() {
     bookClose();
-    std::FILE* file = open_book_file(option_book_file);
+    resolve_book_path();
+    std::FILE* file = open_book_file(book_path);
     if (file == nullptr) {
         book_report("not loaded");
         return;
@@ -173,7 +193,7 @@ static Move book_read_failed() {
     return 0;
 }
 
-Move book_move(Position& pos) {
+Move book_move(Position& pos, unsigned* weight, unsigned* total_weight) {
     if (book_file == nullptr || entry_count == 0) return 0;
     const std::uint64_t key = polyglot_key(pos);
 
@@ -195,15 +215,17 @@ Move book_move(Position& pos) {
     // r stays in double precision: it is then exact for any run below 2^21 in total weight,
     // so an entry that carries all the weight so far is always taken.
     std::uint64_t total = 0;
-    unsigned chosen     = 0;
+    unsigned chosen = 0, chosen_weight = 0;
     for (std::int64_t i = lo; i < entry_count; i++) {
         if (!readEntry(entry, i)) return book_read_failed();
         if (entry.key != key) break;
         total += entry.weight;
         double r = g_rand_int(book_rand) * (1.0 / 4294967296.0) * double(total);
-        if (entry.weight > r) chosen = entry.move;
+        if (entry.weight > r) chosen = entry.move, chosen_weight = entry.weight;
     }
     if (chosen == 0) return 0;
+    if (weight != nullptr) *weight = chosen_weight;
+    if (total_weight != nullptr) *total_weight = unsigned(std::min<std::uint64_t>(total, ~0u));
 
     // Played only as one of the position's legal moves.
     RootMoveList legal;

@@ -39,14 +39,18 @@ static_assert(polyglot_promo(0x4D3C) == POLYGLOT_PROMO_QUEEN);
 // en-passant file, 780 for White to move.
 extern const std::array<std::uint64_t, 781> Random64;
 
+// The path the book was last opened from: "Book File", or where the default book was found when
+// the working directory has none. Written by bookOpen.
+inline char book_path[4096] = "";
 // The open book file, or null when there is none. Its whole 16-byte entries: entry_count.
 inline std::FILE* book_file;
 inline std::int64_t entry_count;
 // The book's own generator, seeded non-deterministically at each open, freed at each close.
 inline GRand* book_rand;
 
-// Closes any open book, then opens option_book_file. Prints "info string book (%s) loaded" or
-// "... not loaded" with the path. A file that opens but cannot be sized or read is reported on
+// Closes any open book, then opens option_book_file (or, for the default path, where the default
+// book was found; see book_path). Prints "info string book (%s) loaded" or "... not loaded" with
+// the path opened. A file that opens but cannot be sized or read is reported on
 // standard error and counts as not loaded.
 void bookOpen();
 // Closes the book if one is open and frees book_rand. A failing close is reported on standard
@@ -67,8 +71,10 @@ std::uint64_t polyglot_key(const Position& pos);
 bool book_available();
 // A legal move for the position chosen from the book with probability proportional to its
 // weight, or 0 when the position is not in the book, its entries all weigh 0, or the chosen
-// entry is not legal here. The position is the same afterwards. A failed read closes the book
-// (after its message on standard error) and answers 0, so the caller searches instead.
-Move book_move(Position& pos);
+// entry is not legal here; with a move, its weight and the weights of all the position's entries
+// go to weight and total_weight when given. The position is the same afterwards. A failed read
+// closes the book (after its message on standard error) and answers 0, so the caller searches
+// instead.
+Move book_move(Position& pos, unsigned* weight = nullptr, unsigned* total_weight = nullptr);
 
 } // namespace orbelin

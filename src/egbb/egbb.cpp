@@ -2,6 +2,7 @@
 // searching thread at once).
 #include "egbb/egbb.h"
 
+#include "base/data_paths.h"
 #include "base/options.h"
 #include "base/output.h"
 
@@ -48,18 +49,53 @@ static gpointer entry_point(const char* name, const char* module_path) {
     return address;
 }
 
-void bitbases_load() {
-    // The module path; the default directory "./egbb/" gives "./egbb//egbbso.so", which the
-    // system reads as one slash.
+// The folder of the plug-in and the folder of its tables: "Bitbases Path" for both, unless it is
+// the default and the working directory has no plug-in there; then the first that has one of
+// the repository's ./egbb/ beside a build tree (the executable in <root>/build/), the build's
+// own egbb/ folder, and an installed engine's PREFIX/lib/orbelin/ with the tables in
+// PREFIX/share/orbelin/egbb/. Answers false (after saying so) for a path too long to load.
+static bool resolve_bitbases_dirs(char* module_dir, char* tables_dir, std::size_t size) {
+    g_strlcpy(module_dir, option_bitbases_path, size);
+    g_strlcpy(tables_dir, option_bitbases_path, size);
     char module_path[256];
     int length = g_snprintf(module_path, sizeof module_path, "%s/egbbso.so", option_bitbases_path);
-    // The old library goes first, whatever happens next.
-    bitbases_unload();
     if (length < 0 || length >= int(sizeof module_path)) {
         std::fprintf(stderr, "Bitbases Path is too long (%zu characters, at most %d)\n",
                      std::strlen(option_bitbases_path), BITBASES_PATH_MAX);
-        return;
+        return false;
     }
+    if (option_bitbases_path_given ||
+        std::strcmp(option_bitbases_path, BITBASES_PATH_DEFAULT) != 0 || path_exists(module_path))
+        return true;
+    static constexpr struct {
+        const char* module;
+        const char* tables;
+    } PLACES[] = {
+        {"../egbb", "../egbb"}, {"egbb", "egbb"}, {"../lib/orbelin", "../share/orbelin/egbb"}};
+    for (const auto& place : PLACES) {
+        char module[4096], tables[4096], plug_in[4096 + 16];
+        if (!beside_executable(place.module, module, sizeof module) ||
+            !beside_executable(place.tables, tables, sizeof tables))
+            continue;
+        g_snprintf(plug_in, sizeof plug_in, "%s/egbbso.so", module);
+        if (!path_exists(plug_in) || std::strlen(module) >= size || std::strlen(tables) >= size)
+            continue;
+        g_strlcpy(module_dir, module, size);
+        g_strlcpy(tables_dir, tables, size);
+        return true;
+    }
+    return true;
+}
+
+void bitbases_load() {
+    // The old library goes first, whatever happens next.
+    bitbases_unload();
+    char module_dir[4096], tables_dir[4096];
+    if (!resolve_bitbases_dirs(module_dir, tables_dir, sizeof module_dir)) return;
+    // The module path; the default directory "./egbb/" gives "./egbb//egbbso.so", which the
+    // system reads as one slash.
+    char module_path[4096 + 16];
+    g_snprintf(module_path, sizeof module_path, "%s/egbbso.so", module_dir);
     // A library that cannot be opened leaves the engine without bitbases.
     egbb_module = g_module_open(module_path, G_MODULE_BIND_LAZY);
     if (egbb_module == nullptr) {
@@ -76,10 +112,21 @@ void bitbases_load() {
     }
     // The load entry's answer is not used: a library that found no files answers every
     // probe with "unknown".
+    // The plug-in takes a list of table folders separated by ':': the bitbase folder first, then
+    // the folders of "SyzygyPath", whose Syzygy tables come before any of the same name.
     int cache_mb = std::clamp(option_bitbases_cache, 1, 256);
-    load(option_bitbases_path, cache_mb * 1048576, 2);
+    const bool syzygy =
+        option_syzygy_path[0] != '\0' && std::strcmp(option_syzygy_path, "<empty>") != 0;
+    gchar* folders =
+        syzygy ? g_strconcat(tables_dir, ":", option_syzygy_path, nullptr) : g_strdup(tables_dir);
+    load(folders, cache_mb * 1048576, 2);
     egbb_probe.store(probe, std::memory_order_relaxed);
-    output_printf("info string endgame bitbases loaded\n");
+    if (std::strcmp(module_dir, tables_dir) == 0 && !syzygy)
+        output_printf("info string endgame bitbases loaded (%s)\n", module_path);
+    else
+        output_printf("info string endgame bitbases loaded (%s, tables in %s)\n", module_path,
+                      folders);
+    g_free(folders);
 }
 
 bool bitbases_available() { return egbb_probe.load(std::memory_order_relaxed) != nullptr; }

@@ -24,10 +24,13 @@ inline constexpr std::array<int, 14> egbb_piece = {0, 0, 6, 12, 5, 11, 4, 10, 3,
 // clang-format on
 
 // (Re)loads the library from option_bitbases_path with option_bitbases_cache: closes the old
-// one, opens "<path>/egbbso.so" and calls its load entry with the path, the cache in bytes and
-// load mode 2. Prints "info string endgame bitbases loaded" on success, else an "info string"
-// line with the loader's error and the module path, and leaves no bitbases. Main thread only,
-// while no search runs.
+// one, opens "<path>/egbbso.so" and calls its load entry with the table folders (the path, then
+// those of option_syzygy_path, separated by ':'), the cache in bytes and load mode 2. For the
+// default path that the working directory lacks, the plug-in and tables of the build tree or
+// the installed engine are taken instead. Prints "info string endgame bitbases loaded (...)"
+// naming the plug-in (and the table folders when they are not its own) on success, else an
+// "info string" line with the loader's error and the module path, and leaves no bitbases. Main
+// thread only, while no search runs.
 void bitbases_load();
 // Closes the library if it is loaded; no bitbases afterwards. Same calling rules.
 void bitbases_unload();

@@ -17,8 +17,8 @@ struct RootMove {
     std::uint32_t nps;
     std::uint32_t time_ms;
     std::uint64_t nodes;
-    std::uint32_t spare;
-    Move pv[14]; // the moves after `move`, ending with 0
+    std::uint32_t bound; // 0 exact; else the score is a lower (1) or upper (2) bound
+    Move pv[14];         // the moves after `move`, ending with 0
 };
 
 struct RootMoveList {

@@ -60,13 +60,15 @@ void print_stats(int depth, std::uint64_t node_count) {
     print_line(line.text);
 }
 
+int mate_moves(int score, int root_side) {
+    if (score >= 29961) return ((root_side == WHITE ? 30002 : 30003) - score) / 2;
+    if (score <= -29961) return (-score - (root_side == WHITE ? 30001 : 30002)) / 2;
+    return 0;
+}
+
 void format_score(char* buffer, std::size_t size, int score, int root_side) {
-    if (score >= 29961)
-        g_snprintf(buffer, size, "score mate %d ",
-                   ((root_side == WHITE ? 30002 : 30003) - score) / 2);
-    else if (score <= -29961)
-        g_snprintf(buffer, size, "score mate %d ",
-                   (-score - (root_side == WHITE ? 30001 : 30002)) / 2);
+    if (score >= 29961 || score <= -29961)
+        g_snprintf(buffer, size, "score mate %d ", mate_moves(score, root_side));
     else
         g_snprintf(buffer, size, "score cp %d ", score);
 }
@@ -82,6 +84,9 @@ void print_last_pv_lines(int root_side, int count, const RootMoveList& list) {
         char score[32];
         format_score(score, sizeof score, entry.score, root_side);
         line.add("%s", score);
+        // A score outside its search window is only a bound of the move's value.
+        if (entry.bound == TT_LOWER) line.add("lowerbound ");
+        if (entry.bound == TT_UPPER) line.add("upperbound ");
         int hits = bbhits.load(std::memory_order_relaxed);
         if (hits != 0) line.add("bbhits %d ", hits);
         line.add("depth %d seldepth %d time %d nodes %llu nps %u hashfull %d pv ", int(entry.depth),

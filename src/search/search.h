@@ -44,9 +44,20 @@ constexpr int NODE_SLOTS = 17; // the search thread and up to 16 workers
 inline CacheLineAtomic<std::uint64_t> node_counts[NODE_SLOTS];
 inline thread_local constinit int node_slot = 0;
 
+// A search with a node limit looks at the sum of the counts every node_check_mask + 1 nodes of
+// each thread and raises stop_flag once it reaches search_node_limit, so that the search ends
+// near the limit at any node, as the clock ends it. Without a limit the mask has every bit set
+// and a count (never 0 after its increment) never matches. Set by think before its search
+// starts; read by every searching thread.
+inline std::uint64_t node_check_mask   = ~std::uint64_t(0);
+inline std::uint64_t search_node_limit = ~std::uint64_t(0);
+void node_limit_check();
+
 inline void count_node() {
     CacheLineAtomic<std::uint64_t>& count = node_counts[node_slot];
-    count.store(count.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    const std::uint64_t n                 = count.load(std::memory_order_relaxed) + 1;
+    count.store(n, std::memory_order_relaxed);
+    if ((n & node_check_mask) == 0) node_limit_check();
 }
 // The nodes of the current search so far, all threads together.
 inline std::uint64_t nodes_searched() {
@@ -82,7 +93,7 @@ struct SearchLimits {
     std::uint32_t binc;
     std::uint32_t movetime;
     std::uint32_t infinite;
-    std::uint32_t mate;
+    std::uint32_t mate; // "mate N": stop once a mate in at most N moves is found; 0 none
     // "searchmoves": the listed moves that are legal in the position, in the order given.
     std::uint32_t searchmoves_count;
     Move searchmoves[MOVELIST_SIZE];
@@ -92,6 +103,12 @@ struct SearchLimits {
 inline std::uint32_t budget_ms   = 0;
 inline std::uint32_t depth_limit = 1;
 inline std::uint64_t node_limit  = ~std::uint64_t(0);
+// "go mate N": the search ends once it has found a mate in at most mate_limit moves for the
+// side to move (0: no such limit). A mate search without other limits is held like an infinite
+// one when it finds no such mate; mate_answers lets a mate found answer at once all the same
+// (not with "go infinite", which is analysis). Fixed before the search thread starts.
+inline std::uint32_t mate_limit = 0;
+inline bool mate_answers        = false;
 // The root moves the search is restricted to ("searchmoves"), none for all; and the number of
 // variations root_search keeps (the MultiPV value, at most the number of root moves). Both are
 // fixed before the search thread starts (the first by start_search, the second by think).
@@ -128,5 +145,8 @@ void search_finish();
 inline GTimer* elapsed_timer = nullptr;
 // Seconds since the last "go".
 double elapsed_seconds();
+// The moves to the mate a root score announces: positive when the root side mates, negative
+// when it is mated, 0 for a score that is no mate.
+int mate_moves(int score, int root_side);
 
 } // namespace orbelin

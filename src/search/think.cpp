@@ -1,6 +1,7 @@
 // The search driver: trivial cases, the book, iterative deepening and the root iteration with
 // aspiration windows and several principal variations.
 #include "base/options.h"
+#include "board/fen.h"
 #include "book/book.h"
 #include "egbb/egbb.h"
 #include "eval/evaluate.h"
@@ -21,17 +22,30 @@ namespace {
 // The root's children are searched at ply 0, so mate scores stored for the root count from -1.
 constexpr int ROOT_PLY = -1;
 
+// Set by think when a "go mate N" search has found its mate; search thread only.
+bool mate_found = false;
+
 // A ponder search may not answer before "ponderhit" or "stop", nor an infinite one before
-// "stop": its last line waits for them.
+// "stop" (a mate search that found its mate excepted): its last line waits for them.
 void wait_for_the_interface() {
     while (pondering.load(std::memory_order_relaxed) ||
-           infinite_search.load(std::memory_order_relaxed))
+           (infinite_search.load(std::memory_order_relaxed) && !(mate_found && mate_answers)))
         g_usleep(1000);
 }
 
 void finish(Move move, Move ponder) {
     wait_for_the_interface();
     print_bestmove(move, ponder);
+}
+
+// The one score line of a move played without a search (a book move, the only legal move):
+// depth 0 and the position's static evaluation for the side to move.
+void announce_unsearched(Position& pos, Move move) {
+    if (!output_enabled) return;
+    char score[32], text[6];
+    format_score(score, sizeof score, evaluate(pos, -30000, 30000), pos.side);
+    move_to_text(move, text);
+    output_printf("info depth 0 %snodes 0 time 0 pv %s\n", score, text);
 }
 
 // Keeps only the root moves "searchmoves" listed, in the list's order; when none of them is in
@@ -118,6 +132,11 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
             if (index < kept) {
                 // A kept variation: record, collect and print it, widen on failure.
                 index = root_reposition(list, index, score, depth);
+                // A result outside the window is a bound until the widened search that follows
+                // it; one that fails on the other side after a failure is accepted as it is.
+                list.moves[index].bound = score >= beta && !failed_low     ? TT_LOWER
+                                          : score <= alpha && !failed_high ? TT_UPPER
+                                                                           : TT_EXACT;
                 tt_collect_pv(pos, list.moves[index].pv);
                 print_pv_lines(pos.side ^ 1, depth, kept, list);
                 if (score >= beta) {
@@ -147,10 +166,12 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
             if (score <= alpha) {
                 list.moves[index].score = score;
                 list.moves[index].depth = std::uint32_t(depth);
+                list.moves[index].bound = TT_UPPER;
                 tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_UPPER, move);
                 break;
             }
-            index = root_reposition(list, index, score, depth);
+            index                   = root_reposition(list, index, score, depth);
+            list.moves[index].bound = TT_LOWER;
             print_pv_lines(pos.side ^ 1, depth, kept, list);
             alpha = score;
             beta  = std::min(score + 4, 30001);
@@ -163,9 +184,32 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
     }
 }
 
+void node_limit_check() {
+    if (nodes_searched() >= search_node_limit) stop_flag.store(1, std::memory_order_relaxed);
+}
+
+// Arms the node limit's checks: a thread looks at the sum every 2^k nodes of its own, with 2^k
+// at most the overshoot allowed (1 % of the limit, at least 1,000 nodes) shared among the
+// threads, so that all of them together pass the limit by less than that.
+static void arm_node_limit(std::uint64_t max_nodes) {
+    search_node_limit = max_nodes;
+    if (max_nodes == ~std::uint64_t(0)) {
+        node_check_mask = ~std::uint64_t(0);
+        return;
+    }
+    const std::uint64_t slack      = std::max<std::uint64_t>(max_nodes / 100, 1000);
+    const std::uint64_t per_thread = slack / std::uint64_t(2 * std::max(option_threads, 1));
+    std::uint64_t interval         = 1;
+    while (interval * 2 <= per_thread && interval < 1024)
+        interval *= 2;
+    node_check_mask = interval - 1;
+}
+
 void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     // Fresh counters.
+    mate_found = false;
     nodes_reset();
+    arm_node_limit(max_nodes);
     seldepth.store(0, std::memory_order_relaxed);
     bbhits.store(0, std::memory_order_relaxed);
 
@@ -194,6 +238,7 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     const std::uint32_t legal_count = list->count;
     const bool restricted           = restrict_root(*list);
     if (list->count == 1 && !analysis && !restricted) {
+        announce_unsearched(pos, list->moves[0].move);
         finish(list->moves[0].move, 0);
         g_free(list);
         return;
@@ -204,7 +249,14 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     option_multipv = std::min(option_multipv, int(legal_count));
     search_multipv = std::min(option_multipv, int(list->count));
     if (!analysis && !restricted && book_available()) {
-        if (Move move = book_move(pos)) {
+        unsigned weight = 0, total = 0;
+        if (Move move = book_move(pos, &weight, &total)) {
+            char text[6];
+            move_to_text(move, text);
+            if (output_enabled)
+                output_printf("info string book (%s) move %s weight %u of %u\n", book_path, text,
+                              weight, total);
+            announce_unsearched(pos, move);
             finish(move, 0);
             g_free(list);
             return;
@@ -218,6 +270,11 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         print_depth(int(depth));
         root_search(pos, *list, int(depth));
         print_stats(int(depth), nodes_searched());
+        if (mate_limit != 0 && list->moves[0].bound == TT_EXACT) {
+            int moves  = mate_moves(list->moves[0].score, pos.side);
+            mate_found = moves > 0 && std::uint32_t(moves) <= mate_limit;
+            if (mate_found) break;
+        }
         if (depth + 1 > max_depth || nodes_searched() >= max_nodes) break;
     }
     // A search too short for the iteration lines still reports the score it found.

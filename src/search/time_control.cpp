@@ -1,4 +1,5 @@
 // Time budget, the search thread and its one-shot timer on the main loop.
+#include "base/options.h"
 #include "search/search.h"
 
 #include <algorithm>
@@ -43,12 +44,15 @@ gpointer search_thread_main(gpointer data) {
 
 std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     if (limits.movetime != 0) return limits.movetime;
-    const std::uint64_t m       = limits.movestogo != 0 ? limits.movestogo : 40;
-    const bool white            = pos.side == WHITE;
-    const std::uint64_t t       = white ? limits.wtime : limits.btime;
-    const std::uint64_t i       = white ? limits.winc : limits.binc;
-    const std::uint64_t t_other = white ? limits.btime : limits.wtime;
-    const std::uint64_t i_other = white ? limits.binc : limits.winc;
+    const std::uint64_t m     = limits.movestogo != 0 ? limits.movestogo : 40;
+    const bool white          = pos.side == WHITE;
+    const std::uint64_t clock = white ? limits.wtime : limits.btime;
+    // The time a move takes to reach the interface comes off the clock before it is shared out.
+    const std::uint64_t overhead = std::uint64_t(std::max(option_move_overhead, 0));
+    const std::uint64_t t        = clock > overhead ? clock - overhead : 0;
+    const std::uint64_t i        = white ? limits.winc : limits.binc;
+    const std::uint64_t t_other  = white ? limits.btime : limits.wtime;
+    const std::uint64_t i_other  = white ? limits.binc : limits.winc;
     const std::uint64_t own = (t + (m - 1) * i) / m, opp = (t_other + (m - 1) * i_other) / m;
     // A clock share near 2^32 scaled by 1.3 does not fit 32 bits: the products are capped before
     // they are truncated to whole milliseconds.
@@ -63,16 +67,20 @@ std::uint32_t time_budget(const Position& pos, const SearchLimits& limits) {
     // nearly all of it; half the clock stays in reserve against the interface's lag.
     std::uint64_t budget = (t >= estimate && m > 10) ? std::min(estimate, t / 2)
                                                      : std::uint64_t(double(t) * 0.95 / double(m));
-    // However few moves are to go, min(T / 2, 100 ms) of the clock T stays for the interface's
-    // lag; a budget that rounds to nothing is one millisecond, not the whole clock.
-    const std::uint64_t reserve = std::min<std::uint64_t>(t / 2, 100);
-    return std::uint32_t(std::max<std::uint64_t>(std::min(budget, t - reserve), t > 0 ? 1 : 0));
+    // However few moves are to go, min(T / 2, 100 ms) of the clock T and the move overhead stay
+    // for the interface's lag; a budget that rounds to nothing is one millisecond, not the whole
+    // clock.
+    const std::uint64_t reserve = std::min<std::uint64_t>(clock / 2, 100) + overhead;
+    budget                      = clock > reserve ? std::min(budget, clock - reserve) : 0;
+    return std::uint32_t(std::max<std::uint64_t>(budget, clock > 0 ? 1 : 0));
 }
 
 void start_search(const Position& pos, SearchLimits limits) {
     stop_flag.store(0, std::memory_order_relaxed);
     abort_flag.store(0, std::memory_order_relaxed);
     node_limit         = limits.nodes != 0 ? limits.nodes : ~std::uint64_t(0);
+    mate_limit         = limits.mate;
+    mate_answers       = limits.mate != 0 && !limits.infinite;
     search_moves_count = limits.searchmoves_count;
     std::copy(limits.searchmoves, limits.searchmoves + limits.searchmoves_count, search_moves);
     if (limits.movestogo == 0) limits.movestogo = 40;
@@ -81,7 +89,7 @@ void start_search(const Position& pos, SearchLimits limits) {
         depth_limit = 40;
     else if (limits.depth != 0)
         depth_limit = std::min(limits.depth, MAX_DEPTH);
-    else if (budget_ms != 0 || limits.nodes != 0)
+    else if (budget_ms != 0 || limits.nodes != 0 || limits.mate != 0)
         depth_limit = 40;
     else
         depth_limit = 1;

@@ -1,4 +1,8 @@
 // The "go" command: limits from the argument text, then a new search.
+#include "base/output.h"
+#include "board/fen.h"
+#include "moves/make.h"
+#include "moves/perft.h"
 #include "moves/picker.h"
 #include "search/search.h"
 #include "uci/uci.h"
@@ -60,13 +64,40 @@ static void read_searchmoves(const char* args, Position& pos, SearchLimits& limi
     g_free(legal);
 }
 
+// "go perft N": the leaf count of every legal move of the current position and their sum, in
+// the form perft tools compare; no search and no bestmove. Runs here on the main thread.
+static void go_perft(const char* args) {
+    std::uint64_t depth = 0;
+    read_number(args, "perft", 20, depth);
+    search_finish();
+    Position& pos       = *current_position;
+    RootMoveList* roots = g_new(RootMoveList, 1);
+    legal_moves(pos, *roots);
+    std::uint64_t total = depth == 0 ? 1 : 0;
+    for (std::uint32_t i = 0; depth > 0 && i < roots->count; i++) {
+        make_move(pos, roots->moves[i].move);
+        std::uint64_t count = perft(pos, int(depth) - 1);
+        unmake_move(pos);
+        char text[6];
+        move_to_text(roots->moves[i].move, text);
+        output_printf("%s: %llu\n", text, static_cast<unsigned long long>(count));
+        total += count;
+    }
+    output_printf("\nNodes searched: %llu\n", static_cast<unsigned long long>(total));
+    g_free(roots);
+}
+
 void uci_go(const char* args) {
+    if (std::strstr(args, "perft") != nullptr) {
+        go_perft(args);
+        return;
+    }
     SearchLimits limits{};
     read_u32(args, "depth", limits.depth);
     read_u32(args, "movetime", limits.movetime);
     read_number(args, "nodes", ~std::uint64_t(0), limits.nodes);
     limits.infinite = std::strstr(args, "infinite") != nullptr;
-    limits.mate     = std::strstr(args, "mate") != nullptr;
+    read_u32(args, "mate", limits.mate);
     read_u32(args, "wtime", limits.wtime);
     read_u32(args, "btime", limits.btime);
     read_u32(args, "winc", limits.winc);
@@ -78,7 +109,10 @@ void uci_go(const char* args) {
     // ponder search the interface did not stop.
     search_finish();
     pondering.store(std::strstr(args, "ponder") != nullptr, std::memory_order_relaxed);
-    infinite_search.store(int(limits.infinite), std::memory_order_relaxed);
+    // A mate search with no other limit is held like an infinite one until it finds its mate.
+    const bool mate_only = limits.mate != 0 && limits.depth == 0 && limits.movetime == 0 &&
+                           limits.nodes == 0 && limits.wtime == 0 && limits.btime == 0;
+    infinite_search.store(int(limits.infinite || mate_only), std::memory_order_relaxed);
     g_timer_start(elapsed_timer);
     start_search(*current_position, limits);
 }

@@ -61,22 +61,28 @@ Option* find_option(const char* name) {
 }
 
 // Stores the value's first word; one longer than the option's buffer is refused. No value at
-// all stores nothing.
-void set_string(Option* option, const char* value_text) {
-    if (value_text == nullptr) return;
+// all stores nothing, except for SyzygyPath, where it means no folders. Answers true when the
+// value is stored.
+bool set_string(Option* option, const char* value_text) {
+    const bool syzygy = option->value == option_syzygy_path;
+    if (value_text == nullptr) value_text = "";
     while (g_ascii_isspace(*value_text))
         value_text++;
     std::size_t length = 0;
     while (value_text[length] != '\0' && !g_ascii_isspace(value_text[length]))
         length++;
-    if (length == 0) return;
+    if (length == 0) {
+        if (syzygy) g_strlcpy(option_syzygy_path, "<empty>", sizeof option_syzygy_path);
+        return syzygy;
+    }
     if (length > std::size_t(option->max)) {
         g_log(nullptr, G_LOG_LEVEL_WARNING, "Wrong uci option value (%s:%.*s)\n", option->name,
               int(std::min<std::size_t>(length, 300)), value_text);
-        return;
+        return false;
     }
     std::memcpy(option->value, value_text, length);
     static_cast<char*>(option->value)[length] = '\0';
+    return true;
 }
 
 void set_check(Option* option, const char* value_text) {
@@ -128,6 +134,10 @@ void options_init() {
     add_option(OPTION_SPIN, "Bitbases Cache Size", &option_bitbases_cache, 1, 256);
     add_option(OPTION_BUTTON, "Clear Hash", nullptr, 0, 0);
     add_option(OPTION_STRING, "UCI_EngineAbout", engine_about, 0, sizeof engine_about - 1);
+    add_option(OPTION_STRING, "SyzygyPath", option_syzygy_path, 0, sizeof option_syzygy_path - 1);
+    add_option(OPTION_SPIN, "Move Overhead", &option_move_overhead, 0, 5000);
+    add_option(OPTION_CHECK, "UCI_AnalyseMode", &option_analyse_mode, 0, 0);
+    add_option(OPTION_STRING, "UCI_Opponent", option_opponent, 0, sizeof option_opponent - 1);
 }
 
 void options_free() {
@@ -188,7 +198,11 @@ void uci_setoption(const char* args) {
     if (Option* option = find_option(name)) {
         switch (option->type) {
         case OPTION_STRING:
-            set_string(option, value);
+            // A path given here is used as it is, with no look for the default data elsewhere.
+            if (set_string(option, value)) {
+                if (option->value == option_book_file) option_book_file_given = 1;
+                if (option->value == option_bitbases_path) option_bitbases_path_given = 1;
+            }
             break;
         case OPTION_CHECK:
             set_check(option, value);
@@ -218,7 +232,8 @@ void uci_setoption(const char* args) {
         bookClose();
         bookOpen();
     } else if (g_ascii_strcasecmp(name, "Bitbases Path") == 0 ||
-               g_ascii_strcasecmp(name, "Bitbases Cache Size") == 0) {
+               g_ascii_strcasecmp(name, "Bitbases Cache Size") == 0 ||
+               g_ascii_strcasecmp(name, "SyzygyPath") == 0) {
         bitbases_load();
     }
 }

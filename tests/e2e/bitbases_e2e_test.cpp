@@ -30,7 +30,8 @@ TEST(BitbasesE2E, LoadedFromTheirDirectoryAndCountedInTheInfoLines) {
     EXPECT_EQ(score.find("bbhits"), std::string::npos) << score;
 
     engine_send(engine, std::string("setoption name Bitbases Path value ") + ORBELIN_EGBB_DIR);
-    EXPECT_EQ(engine_read_line(engine), "info string endgame bitbases loaded");
+    EXPECT_EQ(engine_read_line(engine),
+              "info string endgame bitbases loaded (" ORBELIN_EGBB_DIR "/egbbso.so)");
     engine_send(engine, "go depth 8");
     auto lines = until_bestmove(engine);
     score      = last_score_line(lines);
@@ -48,7 +49,8 @@ TEST(BitbasesE2E, LoadedFromTheirDirectoryAndCountedInTheInfoLines) {
 
     engine_send(engine, "setoption name Bitbases Cache Size value 32");
     EXPECT_EQ(engine_read_line(engine), "info string Bitbases Cache Size set to 32");
-    EXPECT_EQ(engine_read_line(engine), "info string endgame bitbases loaded");
+    EXPECT_EQ(engine_read_line(engine),
+              "info string endgame bitbases loaded (" ORBELIN_EGBB_DIR "/egbbso.so)");
     engine_send(engine, "quit");
     EXPECT_EQ(engine_wait(engine), 0);
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <glib.h>
 #include <gtest/gtest.h>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,17 @@ std::string write_start_book(const std::string& dir) {
     return path;
 }
 
+// A book move's answer: the book and the move's weight, one score line at depth 0 with the
+// static evaluation, then the move, without a ponder move.
+void expect_book_answer(const std::vector<std::string>& lines, const std::string& book) {
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "info string book (" + book + ") move e2e4 weight 1 of 1");
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex("info depth 0 score cp -?\\d+ nodes 0 time 0 "
+                                                      "pv e2e4")))
+        << lines[1];
+    EXPECT_EQ(lines[2], "bestmove e2e4 ");
+}
+
 TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     EngineProcess engine = engine_start();
     EXPECT_EQ(engine.startup_lines.at(engine.startup_lines.size() - 1),
@@ -32,13 +44,13 @@ TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     EXPECT_EQ(engine_read_line(engine), "info string Ponder set to true");
     engine_send(engine, "position startpos");
     engine_send(engine, "go depth 6");
-    EXPECT_EQ(until_bestmove(engine), std::vector<std::string>{"bestmove e2e4 "});
+    expect_book_answer(until_bestmove(engine), book);
 
     // A refused (too long) path keeps the book, which is reopened as for an accepted value.
     engine_send(engine, "setoption name Book File value /" + std::string(300, 'x'));
     EXPECT_EQ(engine_read_line(engine), "info string book (" + book + ") loaded");
     engine_send(engine, "go depth 6");
-    EXPECT_EQ(until_bestmove(engine), std::vector<std::string>{"bestmove e2e4 "});
+    expect_book_answer(until_bestmove(engine), book);
 
     // Analysis never plays from the book: it searches until "stop".
     engine_send(engine, "go infinite");
@@ -74,8 +86,10 @@ TEST(BookE2E, DefaultBookOfTheRepositoryOpens) {
     engine_send(engine, "position startpos");
     engine_send(engine, "go wtime 60000 btime 60000");
     auto lines = until_bestmove(engine);
-    ASSERT_EQ(lines.size(), 1u) << lines.front();
-    EXPECT_EQ(lines[0].rfind("bestmove ", 0), 0u);
+    ASSERT_EQ(lines.size(), 3u) << lines.front();
+    EXPECT_EQ(lines[0].rfind("info string book (./performance.bin) move ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("info depth 0 score cp ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("bestmove ", 0), 0u);
     engine_send(engine, "quit");
     EXPECT_EQ(engine_wait(engine), 0);
 }

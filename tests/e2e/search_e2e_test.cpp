@@ -56,6 +56,14 @@ TEST(SearchE2E, DeclaresOptionsAndAnswersSetoption) {
         EXPECT_EQ(engine_read_line(engine), line);
     auto about = engine_read_line(engine);
     EXPECT_EQ(about.value_or("").rfind("option name UCI_EngineAbout type string default ", 0), 0u);
+    const std::string conventional[] = {
+        "option name SyzygyPath type string default <empty>",
+        "option name Move Overhead type spin default 0 min 0 max 5000",
+        "option name UCI_AnalyseMode type check default false",
+        "option name UCI_Opponent type string default <empty>",
+    };
+    for (const auto& line : conventional)
+        EXPECT_EQ(engine_read_line(engine), line);
     EXPECT_EQ(engine_read_line(engine), "uciok");
 
     struct Case {
@@ -74,6 +82,10 @@ TEST(SearchE2E, DeclaresOptionsAndAnswersSetoption) {
         {"setoption name Book File value /tmp/my book.bin",
          "info string book (/tmp/my) not loaded"},
         {"setoption name MultiPV value", ""},
+        {"setoption name move overhead value 100", "info string Move Overhead set to 100"},
+        {"setoption name Move Overhead value 5001", ""},
+        {"setoption name UCI_AnalyseMode value true", "info string UCI_AnalyseMode set to true"},
+        {"setoption name UCI_Opponent value GM 2800 human Magnus Carlsen", ""},
         {"setoption", "info wrong uci option name ()"},
     };
     for (const Case& c : cases) {
@@ -156,12 +168,16 @@ TEST(SearchE2E, MatesAndTrivialPositions) {
         EXPECT_EQ(lines.back(), mate.bestmove);
     }
 
-    // A single legal move is answered at once.
+    // A single legal move is answered at once, with the static evaluation as its score.
     engine_send(engine, "position fen 7k/8/8/8/8/8/1q6/K7 w - - 0 1");
     auto start = Clock::now();
     engine_send(engine, "go wtime 60000 btime 60000");
     lines = until_bestmove(engine, 2000);
-    EXPECT_EQ(lines, std::vector<std::string>{"bestmove a1b2 "});
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex("info depth 0 score cp -\\d+ nodes 0 time 0 "
+                                                      "pv a1b2")))
+        << lines[0];
+    EXPECT_EQ(lines[1], "bestmove a1b2 ");
     EXPECT_LT(ms_since(start), 1000);
 
     // Checkmated and stalemated sides have nothing to play.

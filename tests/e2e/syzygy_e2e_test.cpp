@@ -18,7 +18,8 @@ namespace {
 EngineProcess start_with_bitbases() {
     EngineProcess engine = engine_start();
     engine_send(engine, std::string("setoption name Bitbases Path value ") + ORBELIN_EGBB_DIR);
-    EXPECT_EQ(engine_read_line(engine), "info string endgame bitbases loaded");
+    EXPECT_EQ(engine_read_line(engine),
+              "info string endgame bitbases loaded (" ORBELIN_EGBB_DIR "/egbbso.so)");
     return engine;
 }
 
@@ -48,7 +49,7 @@ TEST(SyzygyE2E, WonFourMenEndingsAreWonInSelfPlayWithinTheFiftyMoveRule) {
             ASSERT_LT(game->static_moves, 100) << "drawn by the fifty-move rule:" << moves;
             engine_send(engine, std::string("position fen ") + start +
                                     (moves.empty() ? "" : " moves" + moves));
-            engine_send(engine, "go nodes 40000");
+            engine_send(engine, "go nodes 150000");
             std::vector<std::string> lines = until_bestmove(engine, 60000);
             ASSERT_FALSE(lines.empty());
             ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u) << lines.back();

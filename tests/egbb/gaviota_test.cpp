@@ -149,7 +149,8 @@ TEST_F(Gaviota, AFolderWithoutFilesKnowsNothing) {
     g_strlcpy(option_bitbases_path, empty, sizeof option_bitbases_path);
     ::testing::internal::CaptureStdout();
     bitbases_load();
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "info string endgame bitbases loaded\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "info string endgame bitbases loaded (" + std::string(empty) + "/egbbso.so)\n");
     PositionPtr pos = make_position("3k4/8/3K4/8/3P4/8/8/8 w - - 0 1");
     EXPECT_EQ(probe_score(*pos), EGBB_UNKNOWN);
     bitbases_unload();

@@ -1,10 +1,10 @@
 // The bitbase loader and probe wrapper against stand-in plug-ins that record their calls: the
 // loader's messages, what the load entry receives, the probe's argument list and hit counting.
-#include "uci/options.h"
 #include "egbb/egbb.h"
 #include "fake/fake_egbbso.h"
 #include "real_bitbases.h"
 #include "test_util.h"
+#include "uci/options.h"
 #include "uci/uci.h"
 
 #include <cstring>
@@ -112,7 +112,8 @@ TEST_F(BitbaseLoader, LoadEntryGetsThePathTheCacheInBytesAndModeTwo) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cache_mb);
         option_bitbases_cache = c.cache_mb;
-        EXPECT_EQ(load_output(), "info string endgame bitbases loaded\n");
+        EXPECT_EQ(load_output(),
+                  "info string endgame bitbases loaded (" EGBB_FAKE_DIR "/egbbso.so)\n");
         EXPECT_TRUE(bitbases_available());
         EXPECT_EQ(fake.record->load_calls, ++calls); // every load calls the entry again
         EXPECT_STREQ(fake.record->load_path, EGBB_FAKE_DIR);
@@ -138,7 +139,8 @@ TEST_F(BitbaseLoader, OverlongPathIsRefusedAndTheOldOneStays) {
     ::testing::internal::CaptureStdout();
     uci_setoption((" name Bitbases Path value " + too_long).c_str());
     // The kept path is loaded again, as after an accepted value.
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "info string endgame bitbases loaded\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "info string endgame bitbases loaded (" EGBB_FAKE_DIR "/egbbso.so)\n");
     std::string message = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("Bitbases Path"), std::string::npos) << message;
     EXPECT_STREQ(option_bitbases_path, EGBB_FAKE_DIR);
@@ -161,7 +163,7 @@ TEST_F(BitbaseLoader, ProbePassesMenInAscendingSquareOrderWithLibraryNumbers) {
     FakeModule fake(EGBB_FAKE_DIR);
     ASSERT_NE(fake.record, nullptr);
     set_path(EGBB_FAKE_DIR);
-    ASSERT_EQ(load_output(), "info string endgame bitbases loaded\n");
+    ASSERT_EQ(load_output(), "info string endgame bitbases loaded (" EGBB_FAKE_DIR "/egbbso.so)\n");
     fake.record->probe_answer = 1;
     const struct {
         const char* fen;
@@ -188,7 +190,7 @@ TEST_F(BitbaseLoader, HitsCountEveryKnownAnswerDrawsIncluded) {
     FakeModule fake(EGBB_FAKE_DIR);
     ASSERT_NE(fake.record, nullptr);
     set_path(EGBB_FAKE_DIR);
-    ASSERT_EQ(load_output(), "info string endgame bitbases loaded\n");
+    ASSERT_EQ(load_output(), "info string endgame bitbases loaded (" EGBB_FAKE_DIR "/egbbso.so)\n");
     PositionPtr pos = make_position("4k3/3p4/8/8/8/8/4P3/4K3 b - - 0 1");
     const struct {
         int answer;
@@ -216,7 +218,7 @@ TEST_F(BitbaseLoader, MoreThanThreeMenBesidesTheKingsAreNotProbed) {
     FakeModule fake(EGBB_FAKE_DIR);
     ASSERT_NE(fake.record, nullptr);
     set_path(EGBB_FAKE_DIR);
-    ASSERT_EQ(load_output(), "info string endgame bitbases loaded\n");
+    ASSERT_EQ(load_output(), "info string endgame bitbases loaded (" EGBB_FAKE_DIR "/egbbso.so)\n");
     PositionPtr pos = make_position("4k3/3pp3/8/8/8/8/4PP2/4K3 w - - 0 1");
     int probes      = fake.record->probe_calls;
     int score       = 0;

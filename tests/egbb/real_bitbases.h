@@ -1,7 +1,8 @@
 #pragma once
 // Bitbase tests: a fixture that restores the bitbase options and closes the library after each
-// test, one that also loads the real plug-in from a folder through the engine's loader, and a
-// probe helper.
+// test (its paths count as given, so the default is not looked for beside the test program),
+// one that also loads the real plug-in from a folder through the engine's loader, and a probe
+// helper.
 #include "base/options.h"
 #include "egbb/egbb.h"
 
@@ -16,12 +17,14 @@ class BitbaseOptions : public ::testing::Test {
   protected:
     void SetUp() override {
         std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
-        saved_cache = option_bitbases_cache;
+        saved_cache                = option_bitbases_cache;
+        option_bitbases_path_given = 1;
     }
     void TearDown() override {
         bitbases_unload();
         std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
-        option_bitbases_cache = saved_cache;
+        option_bitbases_cache      = saved_cache;
+        option_bitbases_path_given = 0;
     }
     char saved_path[sizeof option_bitbases_path];
     int saved_cache = 0;
@@ -37,7 +40,7 @@ class RealBitbases : public BitbaseOptions {
         ::testing::internal::CaptureStdout();
         bitbases_load();
         EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-                  "info string endgame bitbases loaded\n");
+                  "info string endgame bitbases loaded (" + dir + "/egbbso.so)\n");
         return ::testing::internal::GetCapturedStderr();
     }
 };
