@@ -137,6 +137,14 @@ void engine_close_input(EngineProcess& engine) {
     engine.to_fd = -1;
 }
 
+std::string write_start_book(const std::string& dir) {
+    const char entry[16] = {0x46, 0x3B, char(0x96), 0x18, 0x16, char(0x91), char(0xFC), char(0x9C),
+                            0x03, 0x1C, 0x00,       0x01, 0,    0,          0,          0};
+    std::string path     = dir + "/start.bin";
+    g_file_set_contents(path.c_str(), entry, sizeof entry, nullptr);
+    return path;
+}
+
 int engine_wait(EngineProcess& engine, int timeout_ms) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     int status    = 0;

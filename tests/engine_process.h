@@ -39,6 +39,9 @@ std::optional<std::string> engine_expect(EngineProcess& engine, const std::strin
 std::vector<std::string> until_bestmove(EngineProcess& engine, int timeout_ms = 20000);
 // Closes the engine's standard input.
 void engine_close_input(EngineProcess& engine);
+// Writes a one-entry Polyglot book into the folder, the start position answered by e2e4 with
+// weight 1; answers its path.
+std::string write_start_book(const std::string& dir);
 // Waits for the engine to end: its exit status, or -1 when it did not end in time (it is
 // killed then) or died by a signal.
 int engine_wait(EngineProcess& engine, int timeout_ms = 5000);

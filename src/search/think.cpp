@@ -45,7 +45,7 @@ void announce_unsearched(Position& pos, Move move) {
     char score[32], text[6];
     format_score(score, sizeof score, evaluate(pos, -30000, 30000), pos.side);
     move_to_text(move, text);
-    output_printf("info depth 0 %snodes 0 time 0 pv %s\n", score, text);
+    output_printf("info depth 0 %stime 0 nodes 0 nps 0 pv %s\n", score, text);
 }
 
 // Keeps only the root moves "searchmoves" listed, in the list's order; when none of them is in

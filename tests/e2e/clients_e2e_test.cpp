@@ -114,37 +114,50 @@ TEST(ClientsE2E, EverySearchReportsAScore) {
 }
 
 // A match runner's compliance steps: each search ends with a bestmove that an info line with an
-// integer score, time and nps precedes.
+// integer score, time and nps precedes, also when the engine's own book answers (the start
+// position is in it).
 TEST(ClientsE2E, ComplianceSequence) {
-    EngineProcess engine = start_without_book();
-    engine_send(engine, "uci");
-    EXPECT_EQ(engine_expect(engine, "uciok"), "uciok");
-    engine_send(engine, "isready");
-    EXPECT_EQ(engine_read_line(engine), "readyok");
-    engine_send(engine, "ucinewgame");
-    engine_send(engine, "position startpos");
-    const struct {
-        const char* position;
-        const char* go;
-    } steps[] = {
-        {"fen 3r2k1/p5n1/1pq1p2p/2p3p1/2P1P1n1/1P1P2pP/PN1Q2K1/5R2 w - - 0 27", "go wtime 100"},
-        {"fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", "go btime 100"},
-        {"startpos", "go wtime 100 winc 100 btime 100 binc 100"},
-        {"startpos moves e2e4", "go btime 100 binc 100 wtime 100 winc 100"},
-    };
-    const std::regex info("info .*score (cp|mate) -?\\d+ .*time \\d+ nodes \\d+ nps \\d+ .*");
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.go);
-        engine_send(engine, std::string("position ") + step.position);
-        engine_send(engine, step.go);
-        auto lines = until_bestmove(engine, 5000);
-        ASSERT_GE(lines.size(), 2u);
-        EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
-        auto scores = score_lines(lines);
-        ASSERT_FALSE(scores.empty());
-        EXPECT_TRUE(std::regex_match(scores.back(), info)) << scores.back();
+    for (bool own_book : {false, true}) {
+        SCOPED_TRACE(own_book ? "own book" : "no book");
+        EngineProcess engine = start_without_book();
+        std::string book     = write_start_book(engine.workdir);
+        if (own_book) {
+            engine_send(engine, "setoption name OwnBook value true");
+            EXPECT_EQ(engine_read_line(engine), "info string OwnBook set to true");
+            engine_send(engine, "setoption name Book File value " + book);
+            EXPECT_EQ(engine_read_line(engine), "info string book (" + book + ") loaded");
+        }
+        engine_send(engine, "uci");
+        EXPECT_EQ(engine_expect(engine, "uciok"), "uciok");
+        engine_send(engine, "isready");
+        EXPECT_EQ(engine_read_line(engine), "readyok");
+        engine_send(engine, "ucinewgame");
+        engine_send(engine, "position startpos");
+        const struct {
+            const char* position;
+            const char* go;
+        } steps[] = {
+            {"fen 3r2k1/p5n1/1pq1p2p/2p3p1/2P1P1n1/1P1P2pP/PN1Q2K1/5R2 w - - 0 27", "go wtime 100"},
+            {"fen rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq - 0 1", "go btime 100"},
+            {"startpos", "go wtime 100 winc 100 btime 100 binc 100"},
+            {"startpos moves e2e4", "go btime 100 binc 100 wtime 100 winc 100"},
+            {"startpos", "go wtime 100 btime 100"},
+        };
+        const std::regex info("info .*score (cp|mate) -?\\d+ .*time \\d+ nodes \\d+ nps \\d+ .*");
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.go);
+            engine_send(engine, std::string("position ") + step.position);
+            engine_send(engine, step.go);
+            auto lines = until_bestmove(engine, 5000);
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
+            auto scores = score_lines(lines);
+            ASSERT_FALSE(scores.empty());
+            EXPECT_TRUE(std::regex_match(scores.back(), info)) << scores.back();
+        }
+        quit(engine);
+        std::remove(book.c_str());
     }
-    quit(engine);
 }
 
 TEST(ClientsE2E, SearchmovesRestrictsTheRoot) {

@@ -174,8 +174,9 @@ TEST(SearchE2E, MatesAndTrivialPositions) {
     engine_send(engine, "go wtime 60000 btime 60000");
     lines = until_bestmove(engine, 2000);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_TRUE(std::regex_match(lines[0], std::regex("info depth 0 score cp -\\d+ nodes 0 time 0 "
-                                                      "pv a1b2")))
+    EXPECT_TRUE(
+        std::regex_match(lines[0], std::regex("info depth 0 score cp -\\d+ time 0 nodes 0 nps 0 "
+                                              "pv a1b2")))
         << lines[0];
     EXPECT_EQ(lines[1], "bestmove a1b2 ");
     EXPECT_LT(ms_since(start), 1000);

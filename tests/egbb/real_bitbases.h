@@ -17,16 +17,19 @@ class BitbaseOptions : public ::testing::Test {
   protected:
     void SetUp() override {
         std::memcpy(saved_path, option_bitbases_path, sizeof saved_path);
+        std::memcpy(saved_syzygy, option_syzygy_path, sizeof saved_syzygy);
         saved_cache                = option_bitbases_cache;
         option_bitbases_path_given = 1;
     }
     void TearDown() override {
         bitbases_unload();
         std::memcpy(option_bitbases_path, saved_path, sizeof saved_path);
+        std::memcpy(option_syzygy_path, saved_syzygy, sizeof saved_syzygy);
         option_bitbases_cache      = saved_cache;
         option_bitbases_path_given = 0;
     }
     char saved_path[sizeof option_bitbases_path];
+    char saved_syzygy[sizeof option_syzygy_path];
     int saved_cache = 0;
 };
 

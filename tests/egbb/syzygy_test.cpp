@@ -292,5 +292,75 @@ TEST_F(Syzygy, LoadingAgainAndAgainKeepsAnswering) {
     g_module_close(module);
 }
 
+// SyzygyPath: folders of Syzygy tables besides "Bitbases Path", read in addition to its files;
+// where both hold a table, the SyzygyPath copy is the one read. Here the bitbase folder holds
+// the plug-in and a truncated KQvKR table, and SyzygyPath a copy of the shipped tables.
+class SyzygyPath : public RealBitbases {};
+
+TEST_F(SyzygyPath, AddsItsTablesAndComesFirst) {
+    gchar* plug_in = g_dir_make_tmp("orbelin-bitbases-XXXXXX", nullptr);
+    gchar* tables  = g_dir_make_tmp("orbelin-syzygy-XXXXXX", nullptr);
+    ASSERT_TRUE(plug_in != nullptr && tables != nullptr);
+    const std::string plug_in_dir = plug_in, tables_dir = tables;
+    ASSERT_EQ(symlink(EGBB_REAL_DIR "/egbbso.so", (plug_in_dir + "/egbbso.so").c_str()), 0);
+    std::vector<std::string> copied;
+    GDir* shipped = g_dir_open(SYZYGY_FILES, 0, nullptr);
+    ASSERT_NE(shipped, nullptr);
+    while (const gchar* name = g_dir_read_name(shipped)) {
+        if (!g_str_has_suffix(name, ".rtbw")) continue;
+        gchar* contents  = nullptr;
+        gsize length     = 0;
+        std::string from = std::string(SYZYGY_FILES) + "/" + name, to = tables_dir + "/" + name;
+        ASSERT_TRUE(g_file_get_contents(from.c_str(), &contents, &length, nullptr));
+        ASSERT_TRUE(g_file_set_contents(to.c_str(), contents, gssize(length), nullptr));
+        if (std::string(name) == "KQvKR.rtbw") {
+            ASSERT_TRUE(g_file_set_contents((plug_in_dir + "/" + name).c_str(), contents,
+                                            gssize(length / 2), nullptr));
+        }
+        g_free(contents);
+        copied.push_back(to);
+    }
+    g_dir_close(shipped);
+    ASSERT_EQ(copied.size(), 35u);
+    PositionPtr queen_rook = make_position("8/1r6/8/3k4/8/8/8/Q3K3 w - - 0 1");
+    PositionPtr rook_pawn  = make_position("8/8/8/4k3/8/8/3RP3/4K3 w - - 0 1");
+
+    // Without SyzygyPath: the truncated table is left out and nothing else is known.
+    g_strlcpy(option_syzygy_path, "<empty>", sizeof option_syzygy_path);
+    std::string report = load(plug_in_dir);
+    EXPECT_NE(report.find("KQvKR.rtbw left out: truncated"), std::string::npos) << report;
+    EXPECT_EQ(probe_score(*queen_rook), EGBB_UNKNOWN);
+    EXPECT_EQ(probe_score(*rook_pawn), EGBB_UNKNOWN);
+
+    // With it: every table of the folder, the good KQvKR in place of the truncated one.
+    g_strlcpy(option_syzygy_path, tables, sizeof option_syzygy_path);
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    bitbases_load();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "info string endgame bitbases loaded (" +
+                                                            plug_in_dir + "/egbbso.so, tables in " +
+                                                            plug_in_dir + ":" + tables_dir + ")\n");
+    report = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(report.find("left out"), std::string::npos) << report;
+    EXPECT_NE(report.find("0 Gaviota and 35 Syzygy tables"), std::string::npos) << report;
+    EXPECT_GE(probe_score(*queen_rook), 7000);
+    EXPECT_GE(probe_score(*rook_pawn), 7000);
+
+    // An empty value means no more folders again.
+    g_strlcpy(option_syzygy_path, "", sizeof option_syzygy_path);
+    load(plug_in_dir);
+    EXPECT_EQ(probe_score(*queen_rook), EGBB_UNKNOWN);
+
+    bitbases_unload();
+    for (const std::string& file : copied)
+        g_unlink(file.c_str());
+    g_unlink((plug_in_dir + "/KQvKR.rtbw").c_str());
+    g_unlink((plug_in_dir + "/egbbso.so").c_str());
+    g_rmdir(plug_in);
+    g_rmdir(tables);
+    g_free(plug_in);
+    g_free(tables);
+}
+
 } // namespace
 } // namespace orbelin

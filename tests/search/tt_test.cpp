@@ -201,5 +201,57 @@ TEST(TimeBudget, DocumentedExamples) {
     }
 }
 
+// The move overhead comes off the clock before it is shared out, and stays in reserve with
+// min(T / 2, 100 ms) of the clock T; a clock too short for that still searches a millisecond.
+TEST(TimeBudget, MoveOverheadComesOffTheClock) {
+    Position white{};
+    white.side = WHITE;
+    struct Case {
+        int overhead;
+        std::uint32_t movestogo, wtime, btime, movetime, budget;
+    };
+    const Case cases[] = {
+        {100, 40, 60000, 60000, 0, 1942},  // own share 59900 / 40 against 60000 / 40
+        {1000, 40, 60000, 60000, 0, 1884}, // 59000 / 40 against 60000 / 40
+        {100, 1, 1000, 1000, 0, 800},      // 95 % of 900, less what the reserve keeps
+        {1000, 1, 1000, 1000, 0, 1},       // nothing left over the overhead
+        {1000, 40, 2000, 2000, 0, 15},     {100, 1, 150, 150, 0, 1},
+        {1000, 40, 0, 0, 500, 500}, // a fixed move time is no clock
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.overhead) + " " + std::to_string(c.wtime));
+        option_move_overhead = c.overhead;
+        SearchLimits limits{};
+        limits.movestogo = c.movestogo;
+        limits.wtime     = c.wtime;
+        limits.btime     = c.btime;
+        limits.movetime  = c.movetime;
+        EXPECT_EQ(time_budget(white, limits), c.budget);
+    }
+    // Whatever the clock, the overhead only ever shortens the budget and keeps its reserve.
+    for (int overhead : {100, 1000})
+        for (std::uint32_t movestogo : {1u, 5u, 40u})
+            for (std::uint32_t clock : {50u, 300u, 1100u, 2500u, 10000u, 180000u}) {
+                SCOPED_TRACE(std::to_string(overhead) + " " + std::to_string(movestogo) + " " +
+                             std::to_string(clock));
+                SearchLimits limits{};
+                limits.movestogo = movestogo;
+                limits.wtime = limits.btime = clock;
+                limits.winc = limits.binc = 100;
+                option_move_overhead      = 0;
+                const std::uint32_t plain = time_budget(white, limits);
+                option_move_overhead      = overhead;
+                const std::uint32_t with  = time_budget(white, limits);
+                const std::uint32_t keep  = std::min(clock / 2, 100u) + std::uint32_t(overhead);
+                EXPECT_LE(with, plain);
+                EXPECT_GE(with, 1u);
+                if (clock > keep)
+                    EXPECT_LE(with, clock - keep);
+                else
+                    EXPECT_EQ(with, 1u);
+            }
+    option_move_overhead = 0;
+}
+
 } // namespace
 } // namespace orbelin

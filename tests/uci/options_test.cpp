@@ -1,5 +1,7 @@
 // "setoption" in-process: refused values keep what they would have replaced, and numbers are
 // named as they were sent.
+#include "book/book.h"
+#include "egbb/egbb.h"
 #include "search/search.h"
 #include "search/tt.h"
 #include "uci/options.h"
@@ -20,6 +22,8 @@ class SetOption : public ::testing::Test {
         stop_flag.store(0);
     }
     void TearDown() override {
+        bitbases_unload();
+        bookClose();
         options_free();
         tt_free();
         option_hash = 64;
@@ -70,6 +74,44 @@ TEST_F(SetOption, RefusedNumbersAreNamedAsSent) {
         std::string message = setoption(c.args);
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
     }
+}
+
+// The options GUIs and tools send by convention take their values; SyzygyPath without a value
+// means no folders, and a path set by "setoption" counts as given (no look elsewhere).
+TEST_F(SetOption, ConventionalOptionsTakeTheirValues) {
+    char kept_path[sizeof option_bitbases_path];
+    g_strlcpy(kept_path, option_bitbases_path, sizeof kept_path);
+    option_bitbases_path_given = 1; // the reloads below find no plug-in
+    g_strlcpy(option_bitbases_path, "/nonexistent", sizeof option_bitbases_path);
+    setoption(" name Move Overhead value 100");
+    EXPECT_EQ(option_move_overhead, 100);
+    for (const char* refused : {"5001", "-1", "x"}) {
+        SCOPED_TRACE(refused);
+        setoption(std::string(" name Move Overhead value ") + refused);
+        EXPECT_EQ(option_move_overhead, 100);
+    }
+    setoption(" name SyzygyPath value /a/syzygy:/b/syzygy");
+    EXPECT_STREQ(option_syzygy_path, "/a/syzygy:/b/syzygy");
+    setoption(" name SyzygyPath value");
+    EXPECT_STREQ(option_syzygy_path, "<empty>");
+    setoption(" name syzygypath value /c");
+    EXPECT_STREQ(option_syzygy_path, "/c");
+    setoption(" name SyzygyPath value <empty>");
+    EXPECT_STREQ(option_syzygy_path, "<empty>");
+    setoption(" name UCI_AnalyseMode value true");
+    EXPECT_EQ(option_analyse_mode, 1);
+    setoption(" name UCI_Opponent value GM 2800 human Magnus Carlsen");
+    EXPECT_STREQ(option_opponent, "GM");
+
+    option_book_file_given = 0;
+    setoption(" name Book File value ./performance.bin");
+    EXPECT_EQ(option_book_file_given, 1);
+    option_book_file_given     = 0;
+    option_move_overhead       = 0;
+    option_analyse_mode        = 0;
+    option_bitbases_path_given = 0;
+    g_strlcpy(option_bitbases_path, kept_path, sizeof option_bitbases_path);
+    g_strlcpy(option_opponent, "<empty>", sizeof option_opponent);
 }
 
 } // namespace
