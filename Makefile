@@ -1,8 +1,17 @@
 # The two commands of the README: `make run` starts the engine, `make test` runs every test.
-# Both install what is missing, configure once and rebuild only what changed.
+# Both install what is missing, configure once and rebuild only what changed. Plain `make`
+# builds everything (Release); `make install` installs it (PREFIX, DESTDIR); `make EXE=<name>`
+# builds the engine alone as ./<name>, the way distributed testing (OpenBench) builds engines.
 BUILD_DIR := build
+PREFIX    ?= /usr/local
 
-.PHONY: run test build deps default-egbb default-book
+.PHONY: all run test build deps engine-deps default-egbb default-book install
+ifdef EXE
+all: $(EXE)
+else
+all: build
+endif
+
 run: build default-egbb default-book
 	@./$(BUILD_DIR)/orbelin
 
@@ -36,5 +45,31 @@ build: deps $(BUILD_DIR)/CMakeCache.txt
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
 
+# The programs in $(PREFIX)/bin, the plug-in in $(PREFIX)/lib/orbelin, the tables and the default
+# book in $(PREFIX)/share/orbelin; DESTDIR, when set, is put before every path.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The engine alone in a build folder of its own (one per compiler), copied to ./$(EXE). Only the
+# compiler, CMake and GLib are needed; warnings do not stop a build with another compiler.
+ifdef EXE
+ifeq ($(origin CXX),default)
+EXE_COMPILER :=
+EXE_DIR      := build-exe
+else
+EXE_COMPILER := -DCMAKE_CXX_COMPILER=$(CXX)
+EXE_DIR      := build-exe-$(notdir $(CXX))
+endif
+.PHONY: $(EXE)
+$(EXE): engine-deps
+	@[ -f $(EXE_DIR)/CMakeCache.txt ] || cmake -S . -B $(EXE_DIR) -DCMAKE_BUILD_TYPE=Release \
+		-DORBELIN_ENGINE_ONLY=ON -DORBELIN_WERROR=OFF $(EXE_COMPILER)
+	@cmake --build $(EXE_DIR) --target orbelin -j2
+	@cp $(EXE_DIR)/orbelin $(EXE)
+endif
+
 deps:
 	@sh tools/install-deps.sh
+
+engine-deps:
+	@sh tools/install-deps.sh engine

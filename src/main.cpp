@@ -1,12 +1,11 @@
-// Program entry: the engine takes no arguments; everything happens in engine_startup.
+// Program entry: everything happens in engine_main.
 #include "uci/uci.h"
 
 #include <csignal>
 
-int main() {
+int main(int argc, char** argv) {
     // A GUI that goes away closes our output too; writes must fail quietly, not kill the
     // engine, so that end of input can end it cleanly.
     std::signal(SIGPIPE, SIG_IGN);
-    orbelin::engine_startup();
-    return 0;
+    return orbelin::engine_main(argc, argv);
 }

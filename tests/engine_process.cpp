@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <poll.h>
@@ -26,8 +27,9 @@ static std::string place_binary(const std::string& dir) {
     return path;
 }
 
-EngineProcess engine_start(const std::string& workdir, const std::string& binary,
-                           const std::vector<std::string>& env) {
+EngineProcess engine_start(const EngineLaunch& launch) {
+    const std::string& workdir = launch.workdir;
+    const std::string& binary  = launch.binary;
     std::signal(SIGPIPE, SIG_IGN);
     EngineProcess engine;
     engine.binary = binary.empty() ? ORBELIN_BIN : binary;
@@ -48,8 +50,12 @@ EngineProcess engine_start(const std::string& workdir, const std::string& binary
         dup2(out[1], 1);
         close(in[0]), close(in[1]), close(out[0]), close(out[1]);
         if (chdir(engine.workdir.c_str()) != 0) _exit(126);
-        for (const std::string& setting : env)
+        for (const std::string& setting : launch.env)
             putenv(const_cast<char*>(setting.c_str()));
+        if (!launch.stderr_file.empty()) {
+            int fd = open(launch.stderr_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd >= 0) dup2(fd, 2), close(fd);
+        }
         execl(engine.binary.c_str(), engine.binary.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -19,13 +19,24 @@ struct EngineProcess {
     std::vector<std::string> startup_lines; // what the engine printed before its first "readyok"
 };
 
-// Starts the engine in workdir and waits until it has answered "isready", keeping what it
-// printed at start-up (book and bitbase reports). Without a workdir it runs in a fresh
+// How to start the engine: in workdir (a fresh temporary folder when empty), the program binary
+// (ORBELIN_BIN when empty), with NAME=value settings added to its environment, and its standard
+// error sent to stderr_file (inherited when empty).
+struct EngineLaunch {
+    std::string workdir;
+    std::string binary;
+    std::vector<std::string> env;
+    std::string stderr_file;
+};
+
+// Starts the engine and waits until it has answered "isready", keeping what it printed at
+// start-up (book and bitbase reports). Without a workdir and a binary it runs in a fresh
 // temporary folder from a link to ORBELIN_BIN placed there, so that it finds no data of the
-// build tree beside itself either: an engine on its own, without book or bitbases. binary
-// replaces ORBELIN_BIN (run as it is); env holds NAME=value settings for its environment.
-EngineProcess engine_start(const std::string& workdir = "", const std::string& binary = "",
-                           const std::vector<std::string>& env = {});
+// build tree beside itself either: an engine on its own, without book or bitbases.
+EngineProcess engine_start(const EngineLaunch& launch);
+inline EngineProcess engine_start(const std::string& workdir = "") {
+    return engine_start(EngineLaunch{workdir, "", {}, ""});
+}
 // Writes the text and a newline.
 void engine_send(EngineProcess& engine, const std::string& text);
 // Writes raw bytes.

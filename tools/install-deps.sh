@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the default data need, when missing.
+# Installs the Debian packages the build, the tests and the default data need, when missing;
+# with the argument "engine", only those the engine alone needs (make EXE=<name>).
 set -e
 PACKAGES="g++ make cmake pkg-config libglib2.0-dev libgtest-dev libgaviotatb-dev gaviotatb libfathom-dev fathom gnuchess-book"
+[ "${1:-}" = "engine" ] && PACKAGES="g++ make cmake pkg-config libglib2.0-dev"
 missing=""
 for package in $PACKAGES; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||

@@ -3,9 +3,6 @@
 
 namespace orbelin {
 
-// The depth bench searches when none is given.
-constexpr int BENCH_DEPTH = 8;
-
 // orbelin-tool bench [<depth> [<threads> [<hash_mb>]]]: prints one line per position and
 // "bench nodes <N> time_ms <T> nps <X>".
 int command_bench(int argc, char** argv);

@@ -117,6 +117,10 @@ inline Move search_moves[MOVELIST_SIZE];
 inline int search_multipv = 1;
 // The running (or finished, not yet waited for) search thread; main thread only.
 inline GThread* search_thread = nullptr;
+// True from start_search until the search thread has printed its answer and is about to end:
+// set by the main thread, cleared by the search thread. Relaxed: a reader that still sees true
+// looks again later.
+inline std::atomic<bool> search_active{false};
 
 // One search of the position (which the caller's thread owns): trivial cases, book, iterative
 // deepening; prints exactly one "bestmove" line (held back while pondering).

@@ -37,6 +37,7 @@ gpointer search_thread_main(gpointer data) {
     think(*pos, node_limit, depth_limit);
     cancel_timer();
     g_free(pos);
+    search_active.store(false, std::memory_order_relaxed);
     return nullptr;
 }
 
@@ -96,7 +97,8 @@ void start_search(const Position& pos, SearchLimits limits) {
     // The search works on its own copy: "position" may change the current one meanwhile.
     Position* copy = g_new(Position, 1);
     *copy          = pos;
-    search_thread  = g_thread_new("search", search_thread_main, copy);
+    search_active.store(true, std::memory_order_relaxed);
+    search_thread = g_thread_new("search", search_thread_main, copy);
 }
 
 gboolean stop_search(gpointer) {

@@ -10,10 +10,13 @@
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
+#include "uci/bench.h"
 #include "uci/options.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace orbelin {
 
@@ -63,6 +66,13 @@ static constexpr struct {
     {"debug", command_debug},
 };
 
+// True when the word is one of the commands, ignoring ASCII case.
+static bool command_known(const char* word) {
+    for (const auto& command : COMMANDS)
+        if (g_ascii_strcasecmp(word, command.name) == 0) return true;
+    return false;
+}
+
 void uci_dispatch(const char* line) {
     const char* word = line;
     while (g_ascii_isspace(*word))
@@ -104,9 +114,11 @@ void uci_quit() {
     if (main_loop == nullptr) return;
     // A running search ends before anything it reads is released.
     search_finish();
-    g_io_channel_shutdown(uci_channel, TRUE, nullptr);
-    g_io_channel_unref(uci_channel);
-    uci_channel = nullptr;
+    if (uci_channel != nullptr) {
+        g_io_channel_shutdown(uci_channel, TRUE, nullptr);
+        g_io_channel_unref(uci_channel);
+        uci_channel = nullptr;
+    }
     g_main_loop_quit(main_loop);
     g_main_loop_unref(main_loop);
     main_loop = nullptr;
@@ -124,13 +136,8 @@ void uci_quit() {
     pawn_hash_free();
 }
 
-void engine_startup() {
-    key_rng       = g_rand_new_with_seed(0);
-    elapsed_timer = g_timer_new();
-    main_loop     = g_main_loop_new(nullptr, FALSE);
-    init_tables(key_rng);
-    current_position = position_new();
-
+// Standard input, read line by line by the main loop.
+static void watch_standard_input() {
     uci_channel = g_io_channel_unix_new(0);
     if (uci_channel == nullptr)
         g_log(nullptr, G_LOG_LEVEL_ERROR,
@@ -145,16 +152,91 @@ void engine_startup() {
                        nullptr) == 0)
         g_log(nullptr, G_LOG_LEVEL_ERROR,
               "Cannot add watch on GIOChannel!\n"); // message text kept as is
+}
+
+// While a command line given to the program runs: ends the engine once its search (if any) has
+// answered; an infinite or ponder search would wait for a "stop" that cannot come.
+static gboolean end_of_command_line(gpointer) {
+    if (search_active.load(std::memory_order_relaxed) &&
+        !infinite_search.load(std::memory_order_relaxed) &&
+        !pondering.load(std::memory_order_relaxed))
+        return TRUE;
+    uci_quit();
+    return FALSE;
+}
+
+void engine_startup(const char* command) {
+    key_rng       = g_rand_new_with_seed(0);
+    elapsed_timer = g_timer_new();
+    main_loop     = g_main_loop_new(nullptr, FALSE);
+    init_tables(key_rng);
+    current_position = position_new();
+    if (command == nullptr) watch_standard_input();
     options_init();
     tt_alloc();
     pawn_hash_alloc();
     workers_start();
     bitbases_load();
     bookOpen();
+    if (command != nullptr) {
+        uci_dispatch(command);
+        g_timeout_add(5, end_of_command_line, nullptr);
+    }
 
     GMainLoop* loop = g_main_loop_ref(main_loop);
     g_main_loop_run(loop);
     g_main_loop_unref(loop);
+}
+
+static void usage(std::FILE* to) {
+    std::fprintf(to,
+                 "usage: orbelin                     the engine, speaking UCI on standard input\n"
+                 "       orbelin bench [<depth>]     the bench (depth %d by default), then exit\n"
+                 "       orbelin <uci command line>  one command, such as \"go perft 5\", "
+                 "then exit\n",
+                 BENCH_DEPTH);
+}
+
+int engine_main(int argc, char** argv) {
+    if (argc <= 1) {
+        engine_startup();
+        return 0;
+    }
+    const std::string first = argv[1];
+    if (first == "bench") {
+        char* end   = nullptr;
+        long depth  = argc == 3 ? std::strtol(argv[2], &end, 10) : BENCH_DEPTH;
+        bool number = argc == 2 || (argc == 3 && end != argv[2] && *end == '\0');
+        if (!number || depth < 1 || depth > long(MAX_DEPTH)) {
+            usage(stderr);
+            return 2;
+        }
+        key_rng = g_rand_new_with_seed(0);
+        init_tables(key_rng);
+        BenchResult result = bench_run(int(depth), 1, 16);
+        g_rand_free(key_rng);
+        key_rng = nullptr;
+        // The last line, as distributed testing reads it: the node count, then the speed.
+        std::printf("bench time %llu ms\n%llu nodes %llu nps\n",
+                    static_cast<unsigned long long>(result.seconds * 1000),
+                    static_cast<unsigned long long>(result.nodes),
+                    static_cast<unsigned long long>(
+                        result.seconds > 0 ? double(result.nodes) / result.seconds : 0));
+        return 0;
+    }
+    if (first == "-h" || first == "--help" || first == "help") {
+        usage(stdout);
+        return 0;
+    }
+    std::string line = first;
+    for (int i = 2; i < argc; i++)
+        line += std::string(" ") + argv[i];
+    if (!command_known(first.c_str())) {
+        usage(stderr);
+        return 2;
+    }
+    engine_startup(line.c_str());
+    return 0;
 }
 
 } // namespace orbelin

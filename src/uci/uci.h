@@ -16,7 +16,14 @@ inline GIOChannel* uci_channel;    // standard input
 inline Position* current_position; // the position "position" sets and "go" searches
 
 // Creates everything in its fixed order and runs the main loop until "quit" or end of input.
-void engine_startup();
+// With a command line, standard input is not read: the line is run once start-up is done, and
+// the engine ends as "quit" would once a search it started has answered (an infinite or ponder
+// search at once).
+void engine_startup(const char* command = nullptr);
+// The program: without arguments the engine on standard input; "bench [<depth>]" the bench at
+// that depth (its last line "<N> nodes <X> nps"); any other arguments that start with a command
+// one command line as above; anything else a usage line. Answers the exit status.
+int engine_main(int argc, char** argv);
 // Watch callback on standard input: reads one line and runs its command. End of input (or a
 // failed read) is taken as "quit".
 gboolean uci_on_input(GIOChannel* channel, GIOCondition condition, gpointer data);

@@ -1,5 +1,5 @@
 #pragma once
-// The positions orbelin-tool bench searches: openings, middlegames with tactics, endgames.
+// The positions the bench searches: openings, middlegames with tactics, endgames.
 // Their node count at the default depth is the engine's behavioural signature.
 
 namespace orbelin {
