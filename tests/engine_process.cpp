@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,6 +70,18 @@ EngineProcess engine_start(const EngineLaunch& launch) {
         engine.startup_lines.push_back(*line);
     }
     return engine;
+}
+
+EngineProcess engine_start_without_book() {
+    EngineProcess engine = engine_start();
+    engine_send(engine, "setoption name OwnBook value false");
+    EXPECT_EQ(engine_read_line(engine), "info string OwnBook set to false");
+    return engine;
+}
+
+void engine_quit(EngineProcess& engine, int timeout_ms) {
+    engine_send(engine, "quit");
+    EXPECT_EQ(engine_wait(engine, timeout_ms), 0);
 }
 
 void engine_write(EngineProcess& engine, const std::string& bytes) {

@@ -37,6 +37,11 @@ EngineProcess engine_start(const EngineLaunch& launch);
 inline EngineProcess engine_start(const std::string& workdir = "") {
     return engine_start(EngineLaunch{workdir, "", {}, ""});
 }
+// Starts the engine on its own (as engine_start() does) with OwnBook off, for tests of searches
+// rather than book moves.
+EngineProcess engine_start_without_book();
+// Sends "quit"; the engine must end with status 0 within the time.
+void engine_quit(EngineProcess& engine, int timeout_ms = 20000);
 // Writes the text and a newline.
 void engine_send(EngineProcess& engine, const std::string& text);
 // Writes raw bytes.

@@ -20,18 +20,6 @@ long long ms_since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-EngineProcess start_without_book() {
-    EngineProcess engine = engine_start();
-    engine_send(engine, "setoption name OwnBook value false");
-    EXPECT_EQ(engine_read_line(engine), "info string OwnBook set to false");
-    return engine;
-}
-
-void quit(EngineProcess& engine) {
-    engine_send(engine, "quit");
-    EXPECT_EQ(engine_wait(engine, 10000), 0);
-}
-
 // The lines of a search that carry a score.
 std::vector<std::string> score_lines(const std::vector<std::string>& lines) {
     std::vector<std::string> found;
@@ -63,7 +51,7 @@ TEST(ClientsE2E, InfiniteAnalysisAnswersOnlyAfterStop) {
         {"a clock", "startpos moves e2e4", "go infinite wtime 100 btime 100"},
         {"no legal move", "fen 7k/8/8/8/8/8/qq6/K7 w - - 0 1", "go infinite"},
     };
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         engine_send(engine, std::string("position ") + c.position);
@@ -78,13 +66,13 @@ TEST(ClientsE2E, InfiniteAnalysisAnswersOnlyAfterStop) {
         EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u) << lines.back();
         EXPECT_LT(ms_since(start), 1000);
     }
-    quit(engine);
+    engine_quit(engine);
 }
 
 // Searches too short for the iteration lines still print the score of the move they play, on
 // the line before "bestmove".
 TEST(ClientsE2E, EverySearchReportsAScore) {
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     engine_send(engine, "position startpos moves e2e4");
     const struct {
         const char* go;
@@ -110,7 +98,7 @@ TEST(ClientsE2E, EverySearchReportsAScore) {
         EXPECT_TRUE(std::regex_match(scores.back(), PV_LINE)) << scores.back();
         EXPECT_EQ(lines.back(), "bestmove " + pv_root(scores.back()) + " ");
     }
-    quit(engine);
+    engine_quit(engine);
 }
 
 // A match runner's compliance steps: each search ends with a bestmove that an info line with an
@@ -119,7 +107,7 @@ TEST(ClientsE2E, EverySearchReportsAScore) {
 TEST(ClientsE2E, ComplianceSequence) {
     for (bool own_book : {false, true}) {
         SCOPED_TRACE(own_book ? "own book" : "no book");
-        EngineProcess engine = start_without_book();
+        EngineProcess engine = engine_start_without_book();
         std::string book     = write_start_book(engine.workdir);
         if (own_book) {
             engine_send(engine, "setoption name OwnBook value true");
@@ -155,7 +143,7 @@ TEST(ClientsE2E, ComplianceSequence) {
             ASSERT_FALSE(scores.empty());
             EXPECT_TRUE(std::regex_match(scores.back(), info)) << scores.back();
         }
-        quit(engine);
+        engine_quit(engine);
         std::remove(book.c_str());
     }
 }
@@ -171,7 +159,7 @@ TEST(ClientsE2E, SearchmovesRestrictsTheRoot) {
         {"searchmoves e2e5 xyz a2a3 a2a3", {"a2a3"}, 1},
         {"searchmoves e2e5 e7e5", {}, 3}, // none legal: every move is searched
     };
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     engine_send(engine, "setoption name MultiPV value 3");
     EXPECT_EQ(engine_read_line(engine), "info string MultiPV set to 3");
     engine_send(engine, "position startpos moves g1f3 d7d5");
@@ -194,7 +182,7 @@ TEST(ClientsE2E, SearchmovesRestrictsTheRoot) {
             EXPECT_TRUE(c.allowed.count(best)) << best;
         }
     }
-    quit(engine);
+    engine_quit(engine);
 }
 
 // Announced mates come true: with both sides playing the engine's moves, each announcement of
@@ -211,7 +199,7 @@ TEST(ClientsE2E, AnnouncedMateDistancesAreTrue) {
         {"r3r2k/2R3pp/pp1q1p2/8/3P3R/7P/PP3PP1/3Q2K1 w - - 0 1", 8, 4},
         {"r2rb1k1/pp1q1p1p/2n1p1p1/2bp4/5P2/PP1BPR1Q/1BPN2PP/R5K1 w - - 0 1", 8, 4},
     };
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     const std::regex mate(".* score mate (-?\\d+) .*");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
@@ -243,13 +231,13 @@ TEST(ClientsE2E, AnnouncedMateDistancesAreTrue) {
         EXPECT_EQ(winner_moves, c.mate);
         EXPECT_EQ(expected, 0);
     }
-    quit(engine);
+    engine_quit(engine);
 }
 
 // A line that repeats a position of the game ends there, even when the table knows how the
 // position went on the first time.
 TEST(ClientsE2E, PrincipalVariationEndsAtARepetition) {
-    EngineProcess engine    = start_without_book();
+    EngineProcess engine    = engine_start_without_book();
     const std::string kings = "position fen 8/3k4/8/8/8/8/3K4/8 w - - 0 1";
     engine_send(engine, kings);
     engine_send(engine, "go depth 9");
@@ -262,7 +250,7 @@ TEST(ClientsE2E, PrincipalVariationEndsAtARepetition) {
     ASSERT_FALSE(second.empty());
     const std::string& last = second.back();
     EXPECT_EQ(last.substr(last.find(" pv ")), " pv d2c1 ") << last;
-    quit(engine);
+    engine_quit(engine);
 }
 
 } // namespace

@@ -15,18 +15,6 @@
 namespace orbelin {
 namespace {
 
-EngineProcess start_without_book() {
-    EngineProcess engine = engine_start();
-    engine_send(engine, "setoption name OwnBook value false");
-    EXPECT_EQ(engine_read_line(engine), "info string OwnBook set to false");
-    return engine;
-}
-
-void quit(EngineProcess& engine) {
-    engine_send(engine, "quit");
-    EXPECT_EQ(engine_wait(engine, 20000), 0);
-}
-
 // The number after the word in the line, or -1.
 long long field(const std::string& line, const std::string& word) {
     std::smatch m;
@@ -54,7 +42,7 @@ TEST(ConventionsE2E, NodeLimitsHoldWithinTheSearch) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.fen) + " nodes " + std::to_string(c.nodes) + " threads " +
                      std::to_string(c.threads));
-        EngineProcess engine = start_without_book();
+        EngineProcess engine = engine_start_without_book();
         if (c.bitbases) {
             engine_send(engine,
                         std::string("setoption name Bitbases Path value ") + ORBELIN_EGBB_DIR);
@@ -73,7 +61,7 @@ TEST(ConventionsE2E, NodeLimitsHoldWithinTheSearch) {
         EXPECT_GE(searched, c.nodes);
         EXPECT_LE(searched, c.nodes + std::max(c.nodes / 100, 1000LL));
         EXPECT_NE(lines.back(), "bestmove 0000");
-        quit(engine);
+        engine_quit(engine);
     }
 }
 
@@ -94,7 +82,7 @@ TEST(ConventionsE2E, GoMateAnswersOnceTheMateIsFound) {
          5},                                                                            // WAC.088
         {"7Q/ppp2q2/3p2k1/P2Ppr1N/1PP5/7R/5rP1/6K1 b - - 0 1", "go mate 5", "f2g2", 5}, // WAC.167
     };
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     for (const auto& c : mates) {
         SCOPED_TRACE(std::string(c.fen) + " " + c.go);
         engine_send(engine, std::string("position fen ") + c.fen);
@@ -123,7 +111,7 @@ TEST(ConventionsE2E, GoMateAnswersOnceTheMateIsFound) {
     lines = until_bestmove(engine, 10000);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().rfind("bestmove ", 0), 0u);
-    quit(engine);
+    engine_quit(engine);
 }
 
 // "go perft N" prints every root move's leaf count as perft tools do, the same counts the
@@ -159,7 +147,7 @@ TEST(ConventionsE2E, GoPerftPrintsTheSplit) {
     EXPECT_EQ(lines.back(), "Nodes searched: 20");
     engine_send(engine, "isready");
     EXPECT_EQ(engine_read_line(engine), "readyok"); // no bestmove came
-    quit(engine);
+    engine_quit(engine);
 }
 
 struct ScoreLine {
@@ -183,7 +171,7 @@ std::vector<ScoreLine> score_lines(const std::vector<std::string>& lines) {
 // such lines say lowerbound (failed high) or upperbound (failed low); the line that ends each
 // iteration lies inside its window and is not marked.
 TEST(ConventionsE2E, ScoresOutsideTheWindowAreMarkedAsBounds) {
-    EngineProcess engine = start_without_book();
+    EngineProcess engine = engine_start_without_book();
     engine_send(engine, "position fen 8/8/6Q1/8/5k2/8/1K6/8 b - - 0 1");
     engine_send(engine, "go depth 14");
     auto lines = score_lines(until_bestmove(engine, 60000));
@@ -216,7 +204,7 @@ TEST(ConventionsE2E, ScoresOutsideTheWindowAreMarkedAsBounds) {
     EXPECT_GE(lower, 2);
     ASSERT_FALSE(rising.empty());
     EXPECT_EQ(rising.back().bound, "");
-    quit(engine);
+    engine_quit(engine);
 }
 
 } // namespace
