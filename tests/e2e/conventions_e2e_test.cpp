@@ -55,10 +55,15 @@ TEST(ConventionsE2E, NodeLimitsHoldWithinTheSearch) {
         auto lines = until_bestmove(engine, 120000);
         ASSERT_FALSE(lines.empty());
         ASSERT_EQ(lines.back().rfind("bestmove ", 0), 0u) << lines.back();
-        long long searched = -1;
-        for (const auto& line : lines)
+        long long searched = -1, deepest = 0;
+        for (const auto& line : lines) {
             if (line.rfind("info time ", 0) == 0) searched = field(line, "nodes");
-        EXPECT_GE(searched, c.nodes);
+            if (line.rfind("info depth ", 0) == 0) deepest = std::stoll(line.substr(11));
+        }
+        // Only a search that completed its deepest iteration (40) may end below the limit.
+        if (deepest < 40) {
+            EXPECT_GE(searched, c.nodes);
+        }
         EXPECT_LE(searched, c.nodes + std::max(c.nodes / 100, 1000LL));
         EXPECT_NE(lines.back(), "bestmove 0000");
         engine_quit(engine);
