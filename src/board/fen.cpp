@@ -195,10 +195,13 @@ bool position_set_fen(Position& pos, const char* text) {
         ok = reject_fen("the side not to move is in check");
     }
     if (ok) {
-        for (int i = 0; i < 4; i++)
+        for (int i = 0; i < 4; i++) {
+            position_set_castle_rook(*next, i, CASTLE_HOMES[i].king_square,
+                                     CASTLE_HOMES[i].rook_square);
             if (next->board[CASTLE_HOMES[i].king_square] != CASTLE_HOMES[i].king ||
                 next->board[CASTLE_HOMES[i].rook_square] != CASTLE_HOMES[i].rook)
                 next->castling &= ~(1 << i);
+        }
         if (ep > 0 && ep_square_possible(*next, ep)) next->ep_square = ep;
         if (next->side == BLACK) next->key ^= zobrist_side;
         next->key ^= zobrist_castle_set[next->castling];

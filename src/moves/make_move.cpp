@@ -7,7 +7,6 @@
 #include "eval/pst.h"
 #include "moves/make.h"
 
-#include <array>
 #include <cassert>
 #include <glib.h>
 
@@ -15,16 +14,9 @@ namespace orbelin {
 
 namespace {
 
-consteval std::array<int, 64> rights_mask(int e1, int h1, int a1, int e8, int h8, int a8) {
-    std::array<int, 64> m{};
-    m[4] = e1, m[7] = h1, m[0] = a1, m[60] = e8, m[63] = h8, m[56] = a8;
-    return m;
-}
-// Rights lost by a move of the side's own piece from a square, and by a capture landing there.
-constexpr std::array<int, 64> RIGHTS_BY_FROM = rights_mask(
-    CASTLE_WK | CASTLE_WQ, CASTLE_WK, CASTLE_WQ, CASTLE_BK | CASTLE_BQ, CASTLE_BK, CASTLE_BQ);
-constexpr std::array<int, 64> RIGHTS_BY_TO =
-    rights_mask(0, CASTLE_WK, CASTLE_WQ, 0, CASTLE_BK, CASTLE_BQ);
+// Each side's rights. A move removes the mover's rights by its from-square and a capture the
+// opponent's by its to-square, through the position's castle_mask; no capture lands on a king,
+// so the king's square there counts only for a move from it.
 constexpr int RIGHTS_OF[2] = {CASTLE_WK | CASTLE_WQ, CASTLE_BK | CASTLE_BQ};
 
 // Clears the held rights among `rights`, with their keys. Without a test: most moves drop no
@@ -64,7 +56,8 @@ inline void drop_piece(Position& pos, int p, int s) {
     pos.pst_endgame += pst[p][s].endgame;
 }
 
-// Castling by its to-square: king and rook squares, and the squares that must not be attacked.
+// Standard castling by its to-square: king and rook squares, and the squares that must not be
+// attacked.
 struct CastleRow {
     int king_from, king_to, rook_from, rook_to, pass;
 };
@@ -224,7 +217,7 @@ inline bool pawn_to_seventh(int p, int s) {
         pos.static_moves = 0;
         pos.phase += phase_weight[q];
         if (v != EMPTY) {
-            remove_rights(pos, RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]);
+            remove_rights(pos, pos.castle_mask[s] & RIGHTS_OF[us ^ 1]);
             lift_piece(pos, v, s);
             rotated_toggle(pos, s); // the square stays occupied
             pos.captured = v;
@@ -291,7 +284,7 @@ int make_move(Position& pos, Move m) {
             }
             if (pawn_to_seventh(p, s)) pos.extend = 1;
         }
-        remove_rights(pos, RIGHTS_BY_FROM[f] & RIGHTS_OF[us]);
+        remove_rights(pos, pos.castle_mask[f] & RIGHTS_OF[us]);
     } else if (t == MOVE_CAPTURE) {
         const int v = pos.board[s];
         shift_piece(pos, p, f, s);
@@ -304,8 +297,8 @@ int make_move(Position& pos, Move m) {
         pos.static_moves = 0;
         pos.captured     = v;
         if (pawn_to_seventh(p, s)) pos.extend = 1;
-        remove_rights(pos,
-                      (RIGHTS_BY_FROM[f] & RIGHTS_OF[us]) | (RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]));
+        remove_rights(pos, (pos.castle_mask[f] & RIGHTS_OF[us]) |
+                               (pos.castle_mask[s] & RIGHTS_OF[us ^ 1]));
     } else {
         return make_special(pos, entry, t, f, s, was_in_check);
     }
