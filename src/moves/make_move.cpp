@@ -101,9 +101,49 @@ inline bool pawn_to_seventh(int p, int s) {
     return (p == WHITE_PAWN && s >= 48) || (p == BLACK_PAWN && s <= 15);
 }
 
+// Chess960 castling, after make_move's first three steps: the king on f and its rook on s end
+// on the king's and the rook's targets, and either may already stand there or on the other's
+// square. No square from the king's to its target, both included, may be attacked; the
+// king's target is tested again once the rook has left, which may have shielded it along the
+// rank.
+[[gnu::noinline]] int make_castle_960(Position& pos, const HistoryEntry& entry, int f, int s) {
+    const int us = pos.side, them = us ^ 1;
+    const int king_to = castle_king_target(f, s), rook_to = castle_rook_target(f, s);
+    const int step = king_to > f ? 1 : -1;
+    for (int k = f;; k += step) {
+        if (square_attacked(pos, k, them)) {
+            state_restore(pos, entry);
+            return 0;
+        }
+        if (k == king_to) break;
+    }
+    remove_rights(pos, RIGHTS_OF[us]);
+    const int king = WHITE_KING + us, rook = WHITE_ROOK + us;
+    castle_960_place(pos, us, f, s, king_to, rook_to);
+    pos.key ^= zobrist_piece[king][f] ^ zobrist_piece[king][king_to] ^ zobrist_piece[rook][s] ^
+               zobrist_piece[rook][rook_to];
+    pos.pst_opening += pst[king][king_to].opening - pst[king][f].opening +
+                       pst[rook][rook_to].opening - pst[rook][s].opening;
+    pos.pst_endgame += pst[king][king_to].endgame - pst[king][f].endgame +
+                       pst[rook][rook_to].endgame - pst[rook][s].endgame;
+    pos.static_moves = 0;
+    pos.side ^= 1;
+    pos.key ^= zobrist_side;
+    prefetch_slot(pos.key);
+    pos.ply++;
+    if (square_attacked(pos, king_to, them)) {
+        unmake_move(pos);
+        return 0;
+    }
+    pos.in_check = in_check_test(pos);
+    if (pos.in_check) pos.extend = 1;
+    return 1;
+}
+
 // The castling case of make_move, after its first three steps: a call of its own keeps its
 // attack tests out of the registers and stack frame of the common moves.
-[[gnu::noinline]] int make_castle(Position& pos, const HistoryEntry& entry, int s) {
+[[gnu::noinline]] int make_castle(Position& pos, const HistoryEntry& entry, int f, int s) {
+    if (pos.chess960) return make_castle_960(pos, entry, f, s);
     const int us        = pos.side;
     const CastleRow row = castle_row(s);
     const int them      = us ^ 1;
@@ -200,7 +240,7 @@ inline bool pawn_to_seventh(int p, int s) {
     }
 
     case MOVE_CASTLE:
-        return make_castle(pos, entry, s);
+        return make_castle(pos, entry, f, s);
 
     case MOVE_PROMO_KNIGHT:
     case MOVE_PROMO_BISHOP:
