@@ -12,5 +12,8 @@ inline int option_own_book        = 1;  // answer from the opening book
 inline char option_book_file[256] = "./performance.bin";
 inline char option_bitbases_path[256] = "./egbb/";
 inline int option_bitbases_cache      = 16; // MB
+// Castling by the Chess960 rules, read when "position" sets a position up: the position carries
+// the mode from then on, so no move code reads this.
+inline int option_chess960 = 0;
 
 } // namespace orbelin

@@ -203,7 +203,8 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     history_clear();
     option_multipv = std::min(option_multipv, int(legal_count));
     search_multipv = std::min(option_multipv, int(list->count));
-    if (!analysis && !restricted && book_available()) {
+    // Polyglot keys and castling moves are those of standard chess: no book in Chess960.
+    if (!analysis && !restricted && !pos.chess960 && book_available()) {
         if (Move move = book_move(pos)) {
             finish(move, 0);
             g_free(list);

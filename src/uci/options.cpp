@@ -128,6 +128,7 @@ void options_init() {
     add_option(OPTION_SPIN, "Bitbases Cache Size", &option_bitbases_cache, 1, 256);
     add_option(OPTION_BUTTON, "Clear Hash", nullptr, 0, 0);
     add_option(OPTION_STRING, "UCI_EngineAbout", engine_about, 0, sizeof engine_about - 1);
+    add_option(OPTION_CHECK, "UCI_Chess960", &option_chess960, 0, 0);
 }
 
 void options_free() {
@@ -220,6 +221,9 @@ void uci_setoption(const char* args) {
     } else if (g_ascii_strcasecmp(name, "Bitbases Path") == 0 ||
                g_ascii_strcasecmp(name, "Bitbases Cache Size") == 0) {
         bitbases_load();
+    } else if (g_ascii_strcasecmp(name, "UCI_Chess960") == 0 && option_chess960) {
+        output_printf("info string no book moves in Chess960: Polyglot keys are for standard "
+                      "chess\n");
     }
 }
 

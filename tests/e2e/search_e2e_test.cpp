@@ -56,6 +56,7 @@ TEST(SearchE2E, DeclaresOptionsAndAnswersSetoption) {
         EXPECT_EQ(engine_read_line(engine), line);
     auto about = engine_read_line(engine);
     EXPECT_EQ(about.value_or("").rfind("option name UCI_EngineAbout type string default ", 0), 0u);
+    EXPECT_EQ(engine_read_line(engine), "option name UCI_Chess960 type check default false");
     EXPECT_EQ(engine_read_line(engine), "uciok");
 
     struct Case {
