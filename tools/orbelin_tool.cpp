@@ -21,33 +21,97 @@ using namespace orbelin;
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: orbelin-tool perft <depth> [<fen>]\n"
+    std::fprintf(stderr, "usage: orbelin-tool perft [--chess960] <depth> [<fen>]\n"
+                         "       orbelin-tool perft [--chess960] --epd <file> [<max-depth>]\n"
                          "       orbelin-tool eval [<fen>]\n"
                          "       orbelin-tool evalspeed [<fen-or-epd-file>]\n"
                          "       orbelin-tool bench [<depth> [<threads> [<hash_mb>]]]\n"
-                         "  the FEN may be one quoted argument or its separate words\n");
+                         "  the FEN may be one quoted argument or its separate words;\n"
+                         "  --chess960 reads Shredder-FEN or X-FEN castling and castles by the\n"
+                         "  Chess960 rules; --epd checks each line's ';D<depth> <count>' fields\n");
     return 2;
 }
 
 // The FEN given as one argument or as several words, or the start position when none.
-bool position_from_args(Position& pos, int argc, char** argv, int first) {
+bool position_from_args(Position& pos, int argc, char** argv, int first, bool chess960 = false) {
     if (first >= argc) {
-        position_set_start(pos);
+        position_set_start(pos, chess960);
         return true;
     }
     std::string fen;
     for (int i = first; i < argc; i++)
         fen += std::string(i > first ? " " : "") + argv[i];
-    return position_set_fen(pos, fen.c_str());
+    return position_set_fen(pos, fen.c_str(), chess960);
+}
+
+// A depth from 1 to 20, or 0.
+long depth_arg(const char* text) {
+    char* end  = nullptr;
+    long depth = std::strtol(text, &end, 10);
+    return *end == '\0' && depth >= 1 && depth <= 20 ? depth : 0;
+}
+
+// Checks every line of an EPD perft file ("<fen> ;D1 <count> ;D2 <count> ..."), each listed
+// depth up to max_depth; prints each wrong count and a summary. Answers 0 when all agree.
+int perft_epd(const char* path, long max_depth, bool chess960) {
+    std::ifstream file(path);
+    if (!file) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 2;
+    }
+    Position* pos  = position_new();
+    GTimer* timer  = g_timer_new();
+    long positions = 0, checks = 0, failures = 0;
+    std::uint64_t nodes = 0;
+    for (std::string line; std::getline(file, line);) {
+        std::size_t fields = line.find(';');
+        if (line.empty() || fields == std::string::npos) continue;
+        const std::string fen = line.substr(0, fields);
+        if (!position_set_fen(*pos, fen.c_str(), chess960)) {
+            std::printf("refused %s\n", fen.c_str());
+            failures++;
+            continue;
+        }
+        positions++;
+        for (std::size_t at = fields; at != std::string::npos; at = line.find(';', at + 1)) {
+            int depth                = 0;
+            unsigned long long count = 0;
+            if (std::sscanf(line.c_str() + at, ";D%d %llu", &depth, &count) != 2) continue;
+            if (depth < 1 || depth > max_depth) continue;
+            std::uint64_t found = perft(*pos, depth);
+            nodes += found;
+            checks++;
+            if (found != count) {
+                failures++;
+                std::printf("wrong %s depth %d: %llu, not %llu\n", fen.c_str(), depth,
+                            static_cast<unsigned long long>(found), count);
+            }
+        }
+    }
+    double seconds = g_timer_elapsed(timer, nullptr);
+    std::printf("positions %ld checks %ld wrong %ld nodes %llu time_ms %llu\n", positions, checks,
+                failures, static_cast<unsigned long long>(nodes),
+                static_cast<unsigned long long>(seconds * 1000));
+    g_timer_destroy(timer);
+    position_free(pos);
+    return failures == 0 && checks > 0 ? 0 : 1;
 }
 
 int command_perft(int argc, char** argv) {
-    if (argc < 3) return usage();
-    char* end  = nullptr;
-    long depth = std::strtol(argv[2], &end, 10);
-    if (*end != '\0' || depth < 1 || depth > 20) return usage();
+    int first           = 2;
+    const bool chess960 = argc > first && std::strcmp(argv[first], "--chess960") == 0;
+    if (chess960) first++;
+    if (argc > first && std::strcmp(argv[first], "--epd") == 0) {
+        if (argc <= first + 1 || argc > first + 3) return usage();
+        long max_depth = argc == first + 3 ? depth_arg(argv[first + 2]) : 20;
+        if (max_depth == 0) return usage();
+        return perft_epd(argv[first + 1], max_depth, chess960);
+    }
+    if (argc <= first) return usage();
+    long depth = depth_arg(argv[first]);
+    if (depth == 0) return usage();
     Position* pos = position_new();
-    if (!position_from_args(*pos, argc, argv, 3)) {
+    if (!position_from_args(*pos, argc, argv, first + 1, chess960)) {
         position_free(pos);
         return 2;
     }

@@ -25,5 +25,8 @@ inline int option_move_overhead      = 0; // ms taken off the clock before it is
 // Declared because GUIs send them; nothing reads them yet.
 inline int option_analyse_mode   = 0;
 inline char option_opponent[256] = "<empty>";
+// Castling by the Chess960 rules, read when "position" sets a position up: the position carries
+// the mode from then on, so no move code reads this.
+inline int option_chess960 = 0;
 
 } // namespace orbelin

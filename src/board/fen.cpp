@@ -155,7 +155,62 @@ static bool ep_square_possible(const Position& pos, int ep) {
            pos.board[ep - 8] == EMPTY;
 }
 
-bool position_set_fen(Position& pos, const char* text) {
+// Writes the castling rights at out and answers the end: KQkq in standard chess, the castling
+// rooks' files in Chess960 (Shredder-FEN, king side first: HAha), '-' for none. No terminator.
+static char* castling_to_text(const Position& pos, char* out) {
+    if (pos.castling == 0) {
+        *out++ = '-';
+        return out;
+    }
+    for (int i = 0; i < 4; i++) {
+        if (!(pos.castling >> i & 1)) continue;
+        const char file = char(file_of(move_to(pos.castle_move[i])));
+        *out++          = pos.chess960 ? char((i < 2 ? 'A' : 'a') + file) : "KQkq"[i];
+    }
+    return out;
+}
+
+// Chess960 castling field, from `field` up to the next blank: Shredder-FEN file letters (HAha)
+// or X-FEN's KQkq, which name the outermost rook on that wing, in any mix; '-' stands for none.
+// Each right needs its king on its first rank and its rook on that rank on the named wing, and
+// a wing has one castling rook. Sets the rights and their geometry; answers false (reported)
+// when the field cannot stand.
+static bool read_castling_960(Position& pos, const char* field) {
+    for (const char* p = field; *p != '\0' && !is_blank(*p); p++) {
+        const char c = *p;
+        if (c == '-') continue;
+        const bool white = c >= 'A' && c <= 'Z';
+        const char upper = white ? c : char(c - 'a' + 'A');
+        if (upper != 'K' && upper != 'Q' && (upper < 'A' || upper > 'H'))
+            return reject_fen("castling field");
+        const int colour = white ? WHITE : BLACK, first = colour == WHITE ? 0 : 56;
+        const int king = lsb(pos.bitboards[WHITE_KING + colour]), rook = WHITE_ROOK + colour;
+        if ((king & 56) != first) return reject_fen("castling right without its king");
+        int rook_file = -1;
+        if (upper == 'K') {
+            for (int f = 7; f > file_of(king) && rook_file < 0; f--)
+                if (pos.board[first + f] == rook) rook_file = f;
+        } else if (upper == 'Q') {
+            for (int f = 0; f < file_of(king) && rook_file < 0; f++)
+                if (pos.board[first + f] == rook) rook_file = f;
+        } else if (pos.board[first + (upper - 'A')] == rook) {
+            rook_file = upper - 'A';
+        }
+        if (rook_file < 0) return reject_fen("castling right without its rook");
+        const int right       = 2 * colour + (rook_file > file_of(king) ? 0 : 1);
+        const int rook_square = first + rook_file;
+        if (pos.castling >> right & 1) {
+            if (move_to(pos.castle_move[right]) != rook_square)
+                return reject_fen("two castling rooks on one wing");
+            continue;
+        }
+        pos.castling |= 1 << right;
+        position_set_castle_rook(pos, right, king, rook_square);
+    }
+    return true;
+}
+
+bool position_set_fen(Position& pos, const char* text, bool chess960) {
     // Castling right i: its FEN letter and the home squares of its king and rook.
     static constexpr char CASTLE_LETTERS[] = "KQkq";
     static constexpr struct {
@@ -167,14 +222,16 @@ bool position_set_fen(Position& pos, const char* text) {
     // The new position is built aside so that a rejected FEN leaves the current one as it was.
     Position* next = g_new(Position, 1);
     position_clear(*next);
-    const char* p = skip_blanks(text);
-    bool ok       = read_placement(*next, p);
+    next->chess960 = chess960;
+    const char* p  = skip_blanks(text);
+    bool ok        = read_placement(*next, p);
 
     p = skip_blanks(p);
     if (*p == 'b') next->side = BLACK;
-    p = skip_blanks(skip_word(p));
+    p                         = skip_blanks(skip_word(p));
+    const char* castling_text = p;
     for (; *p != '\0' && !is_blank(*p); p++)
-        for (int i = 0; i < 4; i++)
+        for (int i = 0; i < 4 && !chess960; i++)
             if (*p == CASTLE_LETTERS[i]) next->castling |= 1 << i;
     p      = skip_blanks(p);
     int ep = 0;
@@ -193,12 +250,18 @@ bool position_set_fen(Position& pos, const char* text) {
         ok = reject_fen("more pieces than a game can have");
     } else if (square_attacked(*next, lsb(bb[WHITE_KING + (next->side ^ 1)]), next->side)) {
         ok = reject_fen("the side not to move is in check");
-    }
-    if (ok) {
-        for (int i = 0; i < 4; i++)
+    } else if (chess960) {
+        ok = read_castling_960(*next, castling_text);
+    } else {
+        for (int i = 0; i < 4; i++) {
+            position_set_castle_rook(*next, i, CASTLE_HOMES[i].king_square,
+                                     CASTLE_HOMES[i].rook_square);
             if (next->board[CASTLE_HOMES[i].king_square] != CASTLE_HOMES[i].king ||
                 next->board[CASTLE_HOMES[i].rook_square] != CASTLE_HOMES[i].rook)
                 next->castling &= ~(1 << i);
+        }
+    }
+    if (ok) {
         if (ep > 0 && ep_square_possible(*next, ep)) next->ep_square = ep;
         if (next->side == BLACK) next->key ^= zobrist_side;
         next->key ^= zobrist_castle_set[next->castling];
@@ -208,6 +271,37 @@ bool position_set_fen(Position& pos, const char* text) {
     }
     g_free(next);
     return ok;
+}
+
+void position_to_fen(const Position& pos, char* buffer) {
+    char* out = buffer;
+    for (int rank = 7; rank >= 0; rank--) {
+        int empty = 0;
+        for (int file = 0; file < 8; file++) {
+            const int piece = pos.board[8 * rank + file];
+            if (piece == EMPTY) {
+                empty++;
+                continue;
+            }
+            if (empty > 0) *out++ = char('0' + empty);
+            empty  = 0;
+            *out++ = PIECE_LETTERS[piece];
+        }
+        if (empty > 0) *out++ = char('0' + empty);
+        if (rank > 0) *out++ = '/';
+    }
+    *out++ = ' ';
+    *out++ = pos.side == WHITE ? 'w' : 'b';
+    *out++ = ' ';
+    out    = castling_to_text(pos, out);
+    *out++ = ' ';
+    if (pos.ep_square != 0) {
+        square_to_text(pos.ep_square, out);
+        out += 2;
+    } else {
+        *out++ = '-';
+    }
+    std::sprintf(out, " %d %d", pos.static_moves, 1 + pos.ply / 2);
 }
 
 void position_print(const Position& pos) {
@@ -223,7 +317,15 @@ void position_print(const Position& pos) {
     g_string_append_printf(text, "Ply:%d\n", pos.ply);
     g_string_append_printf(text, "En passant:%d\n", pos.ep_square);
     g_string_append_printf(text, "Capture:%c\n", PIECE_LETTERS[pos.captured]);
-    g_string_append_printf(text, "Castling:%d\n", pos.castling);
+    if (pos.chess960) {
+        char fen[FEN_SIZE];
+        position_to_fen(pos, fen);
+        const char* rights = std::strchr(std::strchr(fen, ' ') + 1, ' ') + 1;
+        g_string_append_printf(text, "Castling:%.*s\n", int(std::strcspn(rights, " ")), rights);
+        g_string_append_printf(text, "FEN:%s\n", fen);
+    } else {
+        g_string_append_printf(text, "Castling:%d\n", pos.castling);
+    }
     g_string_append_printf(text, "Check:%d\n", pos.in_check);
     g_string_append_printf(text, "Static moves:%d\n", pos.static_moves);
     g_string_append_printf(text, "Repeat:%d\n", repetition_count(pos));

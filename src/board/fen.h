@@ -28,10 +28,16 @@ void bitboard_print(Bitboard b);
 // Reads the first four FEN fields into the position. A FEN that cannot stand (a bad character,
 // a placement past a rank or short of ranks, a king count other than one per side, a pawn on
 // the first or last rank, impossible material, the side not to move in check) is reported on
-// standard error and leaves the position untouched; answers false then. Castling rights whose
-// king and rook are not at home, and an en-passant square no double push could have left, are
-// dropped.
-bool position_set_fen(Position& pos, const char* text);
+// standard error and leaves the position untouched; answers false then. In standard chess
+// castling rights whose king and rook are not at home, and in both modes an en-passant square
+// no double push could have left, are dropped. With chess960 the castling field is read as
+// Shredder-FEN or X-FEN, and a right whose king or rook is not on its first rank is refused.
+bool position_set_fen(Position& pos, const char* text, bool chess960 = false);
+// The room position_to_fen needs.
+constexpr int FEN_SIZE = 100;
+// Writes the position's FEN: the castling rights as KQkq in standard chess and as Shredder-FEN
+// in Chess960, the half-move count since setup as its clock, and 1 + ply / 2 as its move number.
+void position_to_fen(const Position& pos, char* buffer);
 
 // The board dump of the "debug" command.
 void position_print(const Position& pos);

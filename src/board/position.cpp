@@ -32,7 +32,26 @@ void position_put_piece(Position& pos, int piece, int square) {
     pos.phase += phase_weight[piece];
 }
 
-void position_set_start(Position& pos) {
+// The squares from a to b on one rank, both included.
+static Bitboard rank_span(int a, int b) {
+    Bitboard span = 0;
+    for (int s = a < b ? a : b; s <= (a < b ? b : a); s++)
+        span |= bit(s);
+    return span;
+}
+
+void position_set_castle_rook(Position& pos, int right, int king_square, int rook_square) {
+    const int king_to = castle_king_target(king_square, rook_square);
+    const int rook_to = castle_rook_target(king_square, rook_square);
+    pos.castle_move[right] =
+        move_pack(MOVE_CASTLE, king_square, pos.chess960 ? rook_square : king_to);
+    pos.castle_path[right] = (rank_span(king_square, king_to) | rank_span(rook_square, rook_to)) &
+                             ~(bit(king_square) | bit(rook_square));
+    pos.castle_mask[king_square] |= std::uint8_t(1 << right);
+    pos.castle_mask[rook_square] |= std::uint8_t(1 << right);
+}
+
+void position_set_start(Position& pos, bool chess960) {
     static constexpr int BACK_RANK[8] = {WHITE_ROOK, WHITE_KNIGHT, WHITE_BISHOP, WHITE_QUEEN,
                                          WHITE_KING, WHITE_BISHOP, WHITE_KNIGHT, WHITE_ROOK};
     position_clear(pos);
@@ -42,6 +61,11 @@ void position_set_start(Position& pos) {
         position_put_piece(pos, BLACK_PAWN, 48 + f);
         position_put_piece(pos, BACK_RANK[f] + 1, 56 + f);
     }
+    pos.chess960 = chess960;
+    position_set_castle_rook(pos, 0, 4, 7);
+    position_set_castle_rook(pos, 1, 4, 0);
+    position_set_castle_rook(pos, 2, 60, 63);
+    position_set_castle_rook(pos, 3, 60, 56);
     pos.castling = CASTLE_WK | CASTLE_WQ | CASTLE_BK | CASTLE_BQ;
     pos.key ^= zobrist_castle_set[pos.castling];
 }

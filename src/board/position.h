@@ -140,6 +140,17 @@ struct Position {
     std::int32_t pst_endgame;
     std::int32_t extend;
     std::int32_t phase;
+    // Castling geometry, set up with the position and fixed while any right is held; standard
+    // chess and Chess960 differ only here. chess960 is 1 when castling follows the Chess960
+    // rules and is written as the king taking its own rook (e1h1, b1a1). By right index i
+    // (right 1 << i): castle_move[i] the move word (standard e1g1 e1c1 e8g8 e8c8), castle_path[i]
+    // the squares that must be empty (those the king and the rook cross or reach, less their
+    // own two). castle_mask[s]: the rights whose king or rook starts on s, which a move from s
+    // or a capture on s removes.
+    std::int32_t chess960;
+    Move castle_move[4];
+    Bitboard castle_path[4];
+    std::uint8_t castle_mask[64];
     HistoryEntry history[HISTORY_SIZE];
 };
 static_assert(std::is_trivially_copyable_v<Position>); // copied whole for worker threads
@@ -191,9 +202,25 @@ Position* position_new();
 void position_free(Position* pos);
 // Sets every field to zero: empty board, White to move, every history entry zero.
 void position_clear(Position& pos);
-// Sets the standard start position (clears first).
-void position_set_start(Position& pos);
+// Sets the standard start position (clears first), castling by the Chess960 rules when
+// chess960 is true.
+void position_set_start(Position& pos, bool chess960 = false);
 // Places a piece on an empty square, keeping every derived field and the key current.
 void position_put_piece(Position& pos, int piece, int square);
+// Makes the rook on rook_square the castling rook of right index i (right 1 << i) for the king
+// on king_square, both on their first rank, the rook on the wing the right names: fills the
+// right's move word, its path and the castling mask of both squares. chess960 must be set
+// before; the rights themselves (castling, key) are the caller's.
+void position_set_castle_rook(Position& pos, int right, int king_square, int rook_square);
+// The king's and the rook's targets of a castling on the king's rank: g- and f-file for the
+// king side (rook above the king), c- and d-file for the queen side.
+constexpr int castle_king_target(int king_square, int rook_square) {
+    return (king_square & 56) + (rook_square > king_square ? 6 : 2);
+}
+constexpr int castle_rook_target(int king_square, int rook_square) {
+    return (king_square & 56) + (rook_square > king_square ? 5 : 3);
+}
+static_assert(castle_king_target(4, 7) == 6 && castle_rook_target(4, 7) == 5);       // e1h1: g1 f1
+static_assert(castle_king_target(57, 56) == 58 && castle_rook_target(57, 56) == 59); // b8a8: c8 d8
 
 } // namespace orbelin

@@ -7,7 +7,6 @@
 #include "eval/pst.h"
 #include "moves/make.h"
 
-#include <array>
 #include <cassert>
 #include <glib.h>
 
@@ -15,16 +14,9 @@ namespace orbelin {
 
 namespace {
 
-consteval std::array<int, 64> rights_mask(int e1, int h1, int a1, int e8, int h8, int a8) {
-    std::array<int, 64> m{};
-    m[4] = e1, m[7] = h1, m[0] = a1, m[60] = e8, m[63] = h8, m[56] = a8;
-    return m;
-}
-// Rights lost by a move of the side's own piece from a square, and by a capture landing there.
-constexpr std::array<int, 64> RIGHTS_BY_FROM = rights_mask(
-    CASTLE_WK | CASTLE_WQ, CASTLE_WK, CASTLE_WQ, CASTLE_BK | CASTLE_BQ, CASTLE_BK, CASTLE_BQ);
-constexpr std::array<int, 64> RIGHTS_BY_TO =
-    rights_mask(0, CASTLE_WK, CASTLE_WQ, 0, CASTLE_BK, CASTLE_BQ);
+// Each side's rights. A move removes the mover's rights by its from-square and a capture the
+// opponent's by its to-square, through the position's castle_mask; no capture lands on a king,
+// so the king's square there counts only for a move from it.
 constexpr int RIGHTS_OF[2] = {CASTLE_WK | CASTLE_WQ, CASTLE_BK | CASTLE_BQ};
 
 // Clears the held rights among `rights`, with their keys. Without a test: most moves drop no
@@ -64,7 +56,8 @@ inline void drop_piece(Position& pos, int p, int s) {
     pos.pst_endgame += pst[p][s].endgame;
 }
 
-// Castling by its to-square: king and rook squares, and the squares that must not be attacked.
+// Standard castling by its to-square: king and rook squares, and the squares that must not be
+// attacked.
 struct CastleRow {
     int king_from, king_to, rook_from, rook_to, pass;
 };
@@ -108,9 +101,49 @@ inline bool pawn_to_seventh(int p, int s) {
     return (p == WHITE_PAWN && s >= 48) || (p == BLACK_PAWN && s <= 15);
 }
 
+// Chess960 castling, after make_move's first three steps: the king on f and its rook on s end
+// on the king's and the rook's targets, and either may already stand there or on the other's
+// square. No square from the king's to its target, both included, may be attacked; the
+// king's target is tested again once the rook has left, which may have shielded it along the
+// rank.
+[[gnu::noinline]] int make_castle_960(Position& pos, const HistoryEntry& entry, int f, int s) {
+    const int us = pos.side, them = us ^ 1;
+    const int king_to = castle_king_target(f, s), rook_to = castle_rook_target(f, s);
+    const int step = king_to > f ? 1 : -1;
+    for (int k = f;; k += step) {
+        if (square_attacked(pos, k, them)) {
+            state_restore(pos, entry);
+            return 0;
+        }
+        if (k == king_to) break;
+    }
+    remove_rights(pos, RIGHTS_OF[us]);
+    const int king = WHITE_KING + us, rook = WHITE_ROOK + us;
+    castle_960_place(pos, us, f, s, king_to, rook_to);
+    pos.key ^= zobrist_piece[king][f] ^ zobrist_piece[king][king_to] ^ zobrist_piece[rook][s] ^
+               zobrist_piece[rook][rook_to];
+    pos.pst_opening += pst[king][king_to].opening - pst[king][f].opening +
+                       pst[rook][rook_to].opening - pst[rook][s].opening;
+    pos.pst_endgame += pst[king][king_to].endgame - pst[king][f].endgame +
+                       pst[rook][rook_to].endgame - pst[rook][s].endgame;
+    pos.static_moves = 0;
+    pos.side ^= 1;
+    pos.key ^= zobrist_side;
+    prefetch_slot(pos.key);
+    pos.ply++;
+    if (square_attacked(pos, king_to, them)) {
+        unmake_move(pos);
+        return 0;
+    }
+    pos.in_check = in_check_test(pos);
+    if (pos.in_check) pos.extend = 1;
+    return 1;
+}
+
 // The castling case of make_move, after its first three steps: a call of its own keeps its
 // attack tests out of the registers and stack frame of the common moves.
-[[gnu::noinline]] int make_castle(Position& pos, const HistoryEntry& entry, int s) {
+[[gnu::noinline]] int make_castle(Position& pos, const HistoryEntry& entry, int f, int s) {
+    if (pos.chess960) return make_castle_960(pos, entry, f, s);
     const int us        = pos.side;
     const CastleRow row = castle_row(s);
     const int them      = us ^ 1;
@@ -207,7 +240,7 @@ inline bool pawn_to_seventh(int p, int s) {
     }
 
     case MOVE_CASTLE:
-        return make_castle(pos, entry, s);
+        return make_castle(pos, entry, f, s);
 
     case MOVE_PROMO_KNIGHT:
     case MOVE_PROMO_BISHOP:
@@ -224,7 +257,7 @@ inline bool pawn_to_seventh(int p, int s) {
         pos.static_moves = 0;
         pos.phase += phase_weight[q];
         if (v != EMPTY) {
-            remove_rights(pos, RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]);
+            remove_rights(pos, pos.castle_mask[s] & RIGHTS_OF[us ^ 1]);
             lift_piece(pos, v, s);
             rotated_toggle(pos, s); // the square stays occupied
             pos.captured = v;
@@ -291,7 +324,7 @@ int make_move(Position& pos, Move m) {
             }
             if (pawn_to_seventh(p, s)) pos.extend = 1;
         }
-        remove_rights(pos, RIGHTS_BY_FROM[f] & RIGHTS_OF[us]);
+        remove_rights(pos, pos.castle_mask[f] & RIGHTS_OF[us]);
     } else if (t == MOVE_CAPTURE) {
         const int v = pos.board[s];
         shift_piece(pos, p, f, s);
@@ -304,8 +337,8 @@ int make_move(Position& pos, Move m) {
         pos.static_moves = 0;
         pos.captured     = v;
         if (pawn_to_seventh(p, s)) pos.extend = 1;
-        remove_rights(pos,
-                      (RIGHTS_BY_FROM[f] & RIGHTS_OF[us]) | (RIGHTS_BY_TO[s] & RIGHTS_OF[us ^ 1]));
+        remove_rights(pos, (pos.castle_mask[f] & RIGHTS_OF[us]) |
+                               (pos.castle_mask[s] & RIGHTS_OF[us ^ 1]));
     } else {
         return make_special(pos, entry, t, f, s, was_in_check);
     }

@@ -101,6 +101,17 @@ Move find_move_text(const RootMoveList& list, const char* word, std::size_t leng
         if (std::strlen(move_text) == length && g_ascii_strncasecmp(word, move_text, length) == 0)
             return list.moves[i].move;
     }
+    // A Chess960 castling, written as the king taking its rook, is also read as the king's
+    // two-square move when the king starts on the e-file (e1g1, e8c8), as clients that know only
+    // standard notation write it: no other move has that text then.
+    for (std::uint32_t i = 0; i < list.count && length == 4; i++) {
+        const Move m = list.moves[i].move;
+        if (move_type(m) != MOVE_CASTLE || file_of(move_from(m)) != 4) continue;
+        char move_text[6];
+        square_to_text(move_from(m), move_text);
+        square_to_text(castle_king_target(move_from(m), move_to(m)), move_text + 2);
+        if (g_ascii_strncasecmp(word, move_text, 4) == 0) return m;
+    }
     return 0;
 }
 

@@ -34,7 +34,8 @@ Move next_move(Position& pos, MoveList& list);
 // Every legal move of the position in next_move order; the position is unchanged.
 void legal_moves(Position& pos, RootMoveList& list);
 // The move of the list whose coordinate text equals the word of the given length (any letter
-// case), or 0.
+// case), or 0. A castling whose king starts on the e-file also answers to the king's
+// two-square move (e1g1 for a Chess960 castling written e1h1 or e1f1).
 Move find_move_text(const RootMoveList& list, const char* word, std::size_t length);
 // Prints the moves of the list followed by blanks, then a newline.
 void rootlist_print(const RootMoveList& list);

@@ -12,6 +12,13 @@ struct QuietAppender {
     MoveList& list;
     std::uint32_t n = 0;
 
+    // A castling right's move when the right is held and its path is empty.
+    void castle(const Position& pos, Bitboard occ, int right) {
+        if ((pos.castling >> right & 1) && !(occ & pos.castle_path[right])) {
+            const Move m = pos.castle_move[right];
+            add(MOVE_CASTLE, move_from(m), move_to(m));
+        }
+    }
     void add(int type, int from, int to) {
         assert(n < MOVELIST_SIZE);
         list.moves[n] = move_pack(type, from, to);
@@ -32,17 +39,6 @@ struct QuietAppender {
 
 constexpr Bitboard RANK_3 = RANK_1 << 16;
 constexpr Bitboard RANK_6 = RANK_1 << 40;
-constexpr Bitboard squares_of(std::initializer_list<int> squares) {
-    Bitboard b = 0;
-    for (int s : squares)
-        b |= bit(s);
-    return b;
-}
-constexpr Bitboard WK_PATH = squares_of({5, 6});       // f1 g1
-constexpr Bitboard WQ_PATH = squares_of({1, 2, 3});    // b1 c1 d1
-constexpr Bitboard BK_PATH = squares_of({61, 62});     // f8 g8
-constexpr Bitboard BQ_PATH = squares_of({57, 58, 59}); // b8 c8 d8
-
 } // namespace
 
 void gen_quiets(const Position& pos, MoveList& list) {
@@ -56,14 +52,14 @@ void gen_quiets(const Position& pos, MoveList& list) {
         Bitboard single = (pawns << 8) & empty;
         out.pushes(single & ~RANK_8, -8);
         out.pushes(((single & RANK_3) << 8) & empty, -16);
-        if ((pos.castling & CASTLE_WK) && !(occ & WK_PATH)) out.add(MOVE_CASTLE, 4, 6);
-        if ((pos.castling & CASTLE_WQ) && !(occ & WQ_PATH)) out.add(MOVE_CASTLE, 4, 2);
+        out.castle(pos, occ, 0);
+        out.castle(pos, occ, 1);
     } else {
         Bitboard single = (pawns >> 8) & empty;
         out.pushes(single & ~RANK_1, 8);
         out.pushes(((single & RANK_6) >> 8) & empty, 16);
-        if ((pos.castling & CASTLE_BK) && !(occ & BK_PATH)) out.add(MOVE_CASTLE, 60, 62);
-        if ((pos.castling & CASTLE_BQ) && !(occ & BQ_PATH)) out.add(MOVE_CASTLE, 60, 58);
+        out.castle(pos, occ, 2);
+        out.castle(pos, occ, 3);
     }
 
     for (Bitboard b = bb[WHITE_KNIGHT + us]; b;) {

@@ -38,6 +38,11 @@ inline void flip_one(Position& pos, int p, int s) {
         break;
     }
     case MOVE_CASTLE: {
+        if (pos.chess960) {
+            // The king took its own rook: f is the king's square, s the rook's.
+            castle_960_place(pos, mover, castle_king_target(f, s), castle_rook_target(f, s), f, s);
+            break;
+        }
         const int king = WHITE_KING + mover, rook = WHITE_ROOK + mover;
         const bool king_side = s == 6 || s == 62;
         const int corner = king_side ? s + 1 : s - 2, rook_to = king_side ? s - 1 : s + 1;

@@ -48,21 +48,12 @@ bool move_is_pseudo_legal(const Position& pos, Move move) {
     case MOVE_EN_PASSANT:
         return pawn && to == pos.ep_square && pos.ep_square != 0 &&
                (pawn_attacks[us][from] & bit(to)) != 0;
-    case MOVE_CASTLE: {
+    case MOVE_CASTLE:
         if (piece != WHITE_KING + us) return false;
-        struct Way {
-            Move move;
-            int right;
-            Bitboard path;
-        };
-        const Way ways[4] = {{MOVE_CASTLE_WK, CASTLE_WK, bit(5) | bit(6)},
-                             {MOVE_CASTLE_WQ, CASTLE_WQ, bit(1) | bit(2) | bit(3)},
-                             {MOVE_CASTLE_BK, CASTLE_BK, bit(61) | bit(62)},
-                             {MOVE_CASTLE_BQ, CASTLE_BQ, bit(57) | bit(58) | bit(59)}};
-        for (const Way& way : ways)
-            if (move == way.move) return (pos.castling & way.right) && !(occ & way.path);
+        for (int right = 2 * us; right < 2 * us + 2; right++)
+            if (move == pos.castle_move[right])
+                return (pos.castling >> right & 1) && !(occ & pos.castle_path[right]);
         return false;
-    }
     case MOVE_PROMO_KNIGHT:
     case MOVE_PROMO_BISHOP:
     case MOVE_PROMO_ROOK:

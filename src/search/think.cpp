@@ -248,7 +248,8 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     history_clear();
     option_multipv = std::min(option_multipv, int(legal_count));
     search_multipv = std::min(option_multipv, int(list->count));
-    if (!analysis && !restricted && book_available()) {
+    // Polyglot keys and castling moves are those of standard chess: no book in Chess960.
+    if (!analysis && !restricted && !pos.chess960 && book_available()) {
         unsigned weight = 0, total = 0;
         if (Move move = book_move(pos, &weight, &total)) {
             char text[6];

@@ -138,6 +138,7 @@ void options_init() {
     add_option(OPTION_SPIN, "Move Overhead", &option_move_overhead, 0, 5000);
     add_option(OPTION_CHECK, "UCI_AnalyseMode", &option_analyse_mode, 0, 0);
     add_option(OPTION_STRING, "UCI_Opponent", option_opponent, 0, sizeof option_opponent - 1);
+    add_option(OPTION_CHECK, "UCI_Chess960", &option_chess960, 0, 0);
 }
 
 void options_free() {
@@ -235,6 +236,9 @@ void uci_setoption(const char* args) {
                g_ascii_strcasecmp(name, "Bitbases Cache Size") == 0 ||
                g_ascii_strcasecmp(name, "SyzygyPath") == 0) {
         bitbases_load();
+    } else if (g_ascii_strcasecmp(name, "UCI_Chess960") == 0 && option_chess960) {
+        output_printf("info string no book moves in Chess960: Polyglot keys are for standard "
+                      "chess\n");
     }
 }
 

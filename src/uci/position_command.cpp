@@ -1,4 +1,5 @@
 // The "position" command: start position or FEN, then the game's moves.
+#include "base/options.h"
 #include "board/fen.h"
 #include "moves/picker.h"
 #include "uci/uci.h"
@@ -28,13 +29,13 @@ void uci_position(const char* args) {
     if (word_is(word, length, "startpos")) {
         std::size_t next_length = 0;
         const char* next        = next_word(word + length, next_length);
-        position_set_start(*current_position);
+        position_set_start(*current_position, option_chess960 != 0);
         if (word_is(next, next_length, "moves"))
             apply_move_text(*current_position, next + next_length);
     } else if (word_is(word, length, "fen")) {
         const char* fen = word + length;
         // A refused FEN keeps the current position, and its moves are not played.
-        if (!position_set_fen(*current_position, fen)) return;
+        if (!position_set_fen(*current_position, fen, option_chess960 != 0)) return;
         if (const char* moves = std::strstr(fen, "moves"))
             apply_move_text(*current_position, moves + 5);
     }

@@ -13,10 +13,10 @@ namespace {
 
 // Sets the FEN on a start position; answers whether it was taken. A refused FEN must leave
 // the position exactly as it was.
-bool fen_accepted(const char* fen) {
+bool fen_accepted(const char* fen, bool chess960 = false) {
     PositionPtr pos(position_new());
     PositionPtr before(position_new());
-    bool ok = position_set_fen(*pos, fen);
+    bool ok = position_set_fen(*pos, fen, chess960);
     if (!ok) {
         EXPECT_EQ(std::memcmp(pos.get(), before.get(), sizeof(Position)), 0) << fen;
     }
@@ -97,6 +97,107 @@ TEST(Fen, DropsRightsAndEnPassantThatCannotBe) {
     }
 }
 
+// Chess960 castling fields: Shredder-FEN file letters and X-FEN's KQkq for the outermost rook,
+// in any order and mix; each right is the king taking that rook.
+TEST(Fen, Chess960CastlingFields) {
+    struct Case {
+        const char* fen;
+        int castling;
+        const char* moves; // castle_move of each right held, in right order
+    };
+    const Case cases[] = {
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w HAha - 0 1", 15, "g1h1 g1a1 b8h8 b8a8"},
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w KQkq - 0 1", 15, "g1h1 g1a1 b8h8 b8a8"},
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w qkQK - 0 1", 15, "g1h1 g1a1 b8h8 b8a8"},
+        {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1", 15, "e1h1 e1a1 e8h8 e8a8"},
+        {"4k1rr/8/8/8/8/8/8/4K1RR w Gk - 0 1", 5, "e1g1 e8h8"}, // an inner rook by its file
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w KKG - 0 1", 1, "e1g1"}, // repeated, same rook
+        {"4k3/8/8/8/8/8/8/4K3 w - - 0 1", 0, ""},
+        {"4k3/8/8/8/8/8/4K3/8 w - - 0 1", 0, ""}, // no rights: the king may stand anywhere
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fen);
+        auto pos = make_position(c.fen, true);
+        EXPECT_EQ(pos->castling, c.castling);
+        EXPECT_EQ(pos->chess960, 1);
+        std::string moves;
+        for (int i = 0; i < 4; i++)
+            if (pos->castling >> i & 1) {
+                char text[6];
+                move_to_text(pos->castle_move[i], text);
+                if (!moves.empty()) moves += ' ';
+                moves += text;
+            }
+        EXPECT_EQ(moves, c.moves);
+        EXPECT_EQ(pos->key, position_compute_key(*pos));
+    }
+    // The two forms give the same position to the byte.
+    auto shredder = make_position("rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w HAha - 0 1", true);
+    auto xfen     = make_position("rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w KQkq - 0 1", true);
+    EXPECT_EQ(std::memcmp(shredder.get(), xfen.get(), sizeof(Position)), 0);
+}
+
+const char* const BAD_CHESS960_FENS[] = {
+    "4k3/8/8/8/8/8/8/4K3 w K - 0 1",         // no rook on the king side
+    "4k3/8/8/8/8/8/8/R3K3 w K - 0 1",        // its only rook is on the queen side
+    "4k3/8/8/8/8/8/8/4K2R w G - 0 1",        // no rook on g1
+    "4k3/8/8/8/8/8/8/4K2R w E - 0 1",        // the king's own file
+    "4k3/8/8/8/8/8/4K3/7R w H - 0 1",        // the king is off its first rank
+    "4k3/8/8/8/8/8/8/4KRR1 w FG - 0 1",      // two castling rooks on one wing
+    "rr2k3/8/8/8/8/8/8/RR2K3 w BQ - 0 1",    // B and Q name two rooks of one wing
+    "4k3/8/8/8/8/8/8/4K2R w Hx - 0 1",       // not a castling letter
+    "4k3/8/8/8/8/8/8/4K2R w Hh - 0 1",       // Black has no rook
+    "4k3/7R/8/8/8/8/8/4K3 w H - 0 1",        // the rook is off its first rank
+    "r3k2r/8/8/8/8/8/8/R3K2R w KQkq1 - 0 1", // a digit in the field
+};
+
+TEST(Fen, Chess960RefusesRightsWithoutTheirKingOrRook) {
+    for (const char* fen : BAD_CHESS960_FENS) {
+        SCOPED_TRACE(fen);
+        EXPECT_FALSE(fen_accepted(fen, true));
+    }
+    // In standard chess the same fields lose the rights that cannot be, or are not read.
+    EXPECT_TRUE(fen_accepted(BAD_CHESS960_FENS[0]));
+    EXPECT_TRUE(fen_accepted(BAD_CHESS960_FENS[5]));
+}
+
+// Every eighth start position and every position of play of the Chess960 reference is written
+// back in Shredder-FEN and reads back as the same position; standard chess writes KQkq.
+TEST(Fen, WrittenBackInShredderFenInChess960) {
+    const std::vector<PerftReference> reference = chess960_reference();
+    for (std::size_t i = 0; i < reference.size(); i += i < CHESS960_REFERENCE_STARTS ? 8 : 1) {
+        const PerftReference& ref = reference[i];
+        SCOPED_TRACE(ref.fen);
+        auto pos = make_position(ref.fen.c_str(), true);
+        char fen[FEN_SIZE];
+        position_to_fen(*pos, fen);
+        auto again = make_position(fen, true);
+        EXPECT_EQ(std::memcmp(pos.get(), again.get(), sizeof(Position)), 0) << fen;
+        const char* rights = std::strchr(fen, ' ') + 3; // the castling field
+        EXPECT_GE(std::strcspn(rights, "KQkq"), std::strcspn(rights, " ")) << fen;
+    }
+    struct Case {
+        const char* fen;
+        bool chess960;
+        const char* written;
+    };
+    const Case cases[] = {
+        {"rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1", false,
+         "rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1"},
+        {"4k3/8/8/3pP3/8/8/8/R3K2R w KQ d6 0 1", false, "4k3/8/8/3pP3/8/8/8/R3K2R w KQ d6 0 1"},
+        {"4k3/8/8/3pP3/8/8/8/R3K2R w KQ d6 0 1", true, "4k3/8/8/3pP3/8/8/8/R3K2R w HA d6 0 1"},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 b kq - 0 1", true, "1r2k1r1/8/8/8/8/8/8/1R2K1R1 b gb - 0 1"},
+        {"8/8/8/8/8/2k5/8/K7 w - - 0 1", true, "8/8/8/8/8/2k5/8/K7 w - - 0 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fen);
+        auto pos = make_position(c.fen, c.chess960);
+        char fen[FEN_SIZE];
+        position_to_fen(*pos, fen);
+        EXPECT_STREQ(fen, c.written);
+    }
+}
+
 TEST(Text, SquaresAndMoves) {
     char buffer[6];
     square_to_text(sq("h8"), buffer);
@@ -170,6 +271,25 @@ TEST(Dump, BlackToMoveWithEnPassantAndCheck) {
         std::to_string(pos->pst_opening) + "/" + std::to_string(pos->pst_endgame) +
         "\nKey:" + std::to_string(pos->key) + "\nHistory: \n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), expected);
+}
+
+// In Chess960 the dump shows the rights as Shredder-FEN letters and the FEN written back; the
+// rest is as in standard chess.
+TEST(Dump, Chess960ShowsRightsAsRookFiles) {
+    const char* fen = "1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w KBg - 0 1";
+    auto standard   = make_position("1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w - - 0 1");
+    auto pos        = make_position(fen, true);
+    testing::internal::CaptureStdout();
+    position_print(*standard);
+    std::string expected = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    position_print(*pos);
+    std::string dump = testing::internal::GetCapturedStdout();
+    std::string key  = "Key:" + std::to_string(standard->key);
+    expected.replace(expected.find("Castling:0\n"), 11,
+                     "Castling:GBg\nFEN:1r2k1r1/pppppppp/8/8/8/8/PPPPPPPP/1R2K1R1 w GBg - 0 1\n");
+    expected.replace(expected.find(key), key.size(), "Key:" + std::to_string(pos->key));
+    EXPECT_EQ(dump, expected);
 }
 
 TEST(VerifyDeathTest, CatchesDamage) {

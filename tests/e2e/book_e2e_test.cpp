@@ -66,6 +66,32 @@ TEST(BookE2E, BookMoveAnswersAtOnceAndOwnBookOffSearches) {
     std::remove(book.c_str());
 }
 
+// Polyglot keys and castling moves are those of standard chess: in Chess960 the book stays open
+// but the engine searches, also the standard start position; back in standard chess it plays
+// from the book again.
+TEST(BookE2E, Chess960SearchesInsteadOfTheBook) {
+    EngineProcess engine = engine_start();
+    std::string book     = write_start_book(engine.workdir);
+    engine_send(engine, "setoption name Book File value " + book);
+    EXPECT_EQ(engine_read_line(engine), "info string book (" + book + ") loaded");
+    engine_send(engine, "setoption name UCI_Chess960 value true");
+    EXPECT_EQ(engine_read_line(engine), "info string UCI_Chess960 set to true");
+    EXPECT_EQ(engine_read_line(engine),
+              "info string no book moves in Chess960: Polyglot keys are for standard chess");
+    engine_send(engine, "position startpos");
+    engine_send(engine, "go depth 5");
+    auto lines = until_bestmove(engine);
+    EXPECT_GT(lines.size(), 1u); // searched: info lines before the answer
+    engine_send(engine, "setoption name UCI_Chess960 value false");
+    EXPECT_EQ(engine_read_line(engine), "info string UCI_Chess960 set to false");
+    engine_send(engine, "position startpos");
+    engine_send(engine, "go depth 5");
+    expect_book_answer(until_bestmove(engine), book);
+    engine_send(engine, "quit");
+    EXPECT_EQ(engine_wait(engine), 0);
+    std::remove(book.c_str());
+}
+
 TEST(BookE2E, DefaultBookOfTheRepositoryOpens) {
     std::string root = ORBELIN_SOURCE_DIR;
     if (!g_file_test((root + "/performance.bin").c_str(), G_FILE_TEST_EXISTS))

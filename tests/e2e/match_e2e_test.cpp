@@ -1,5 +1,6 @@
-// A short game of the engine against itself, driven the way a GUI drives it: every move is
-// checked against the rules and every clock must stay positive.
+// Short games of the engine against itself, driven the way a GUI drives it: every move is
+// checked against the rules and every clock must stay positive; in standard chess and in
+// Chess960, whose castlings must come as the king taking its own rook.
 #include "board/attacks.h"
 #include "engine_process.h"
 #include "moves/picker.h"
@@ -12,49 +13,92 @@
 namespace orbelin {
 namespace {
 
-TEST(MatchE2E, SelfPlayGameWithClocksStaysLegalAndInTime) {
+// Plays one game of up to max_plies from the FEN (the start position when empty) between two
+// engines with the clock_start_ms + 50 ms clock. Answers the number of plies played; counts the
+// castlings played.
+int play_game(const std::string& fen, bool chess960, int max_plies, long long clock_start_ms,
+              int& castlings) {
     EngineProcess engines[2] = {engine_start(), engine_start()};
     for (auto& engine : engines) {
         engine_send(engine, "uci");
         EXPECT_TRUE(engine_expect(engine, "uciok").has_value());
         engine_send(engine, "setoption name Hash value 16");
+        if (chess960) engine_send(engine, "setoption name UCI_Chess960 value true");
         engine_send(engine, "ucinewgame");
         engine_send(engine, "isready");
         EXPECT_TRUE(engine_expect(engine, "readyok").has_value());
     }
-    long long clock_ms[2]        = {3000, 3000};
+    long long clock_ms[2]        = {clock_start_ms, clock_start_ms};
     const long long increment_ms = 50;
     PositionPtr game(position_new());
+    if (fen.empty())
+        position_set_start(*game, chess960);
+    else
+        EXPECT_TRUE(position_set_fen(*game, fen.c_str(), chess960)) << fen;
+    const std::string start = fen.empty() ? "position startpos" : "position fen " + fen;
     std::string moves;
     int plies = 0;
-    for (; plies < 60; plies++) {
+    for (; plies < max_plies; plies++) {
         RootMoveList legal;
         legal_moves(*game, legal);
         if (legal.count == 0 || repetition_count(*game) >= 2 || game->static_moves >= 100) break;
         int side              = game->side;
         EngineProcess& engine = engines[side];
-        engine_send(engine, "position startpos" + (moves.empty() ? "" : " moves" + moves));
-        auto start = std::chrono::steady_clock::now();
+        engine_send(engine, start + (moves.empty() ? "" : " moves" + moves));
+        auto begin = std::chrono::steady_clock::now();
         engine_send(engine, "go wtime " + std::to_string(clock_ms[WHITE]) + " btime " +
                                 std::to_string(clock_ms[BLACK]) + " winc 50 binc 50");
         auto best      = engine_expect(engine, "bestmove", 10000);
         long long used = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - start)
+                             std::chrono::steady_clock::now() - begin)
                              .count();
-        ASSERT_TRUE(best.has_value()) << "no answer at ply " << plies;
+        EXPECT_TRUE(best.has_value()) << "no answer at ply " << plies;
+        if (!best) break;
         clock_ms[side] -= used;
-        ASSERT_GT(clock_ms[side], 0)
+        EXPECT_GT(clock_ms[side], 0)
             << "lost on time at ply " << plies << " after " << used << " ms: " << *best;
         clock_ms[side] += increment_ms;
         std::string move = best->substr(9, best->find(' ', 9) - 9);
-        ASSERT_EQ(apply_move_text(*game, move.c_str()), 1) << "illegal " << move << " at " << plies;
+        if (apply_move_text(*game, move.c_str()) != 1) {
+            ADD_FAILURE() << "illegal " << move << " at " << plies << " after" << moves;
+            break;
+        }
+        // The move as the engine wrote it is the move's own text (no castling by another name).
+        char text[6];
+        const Move played = game->history[game->ply - 1].move;
+        move_to_text(played, text);
+        EXPECT_EQ(move, text);
+        castlings += move_type(played) == MOVE_CASTLE;
         moves += " " + move;
+        if (::testing::Test::HasFailure()) break;
     }
-    EXPECT_GT(plies, 20) << moves;
     for (auto& engine : engines) {
         engine_send(engine, "quit");
         EXPECT_EQ(engine_wait(engine), 0);
     }
+    return plies;
+}
+
+TEST(MatchE2E, SelfPlayGameWithClocksStaysLegalAndInTime) {
+    int castlings = 0;
+    EXPECT_GT(play_game("", false, 60, 3000, castlings), 20);
+}
+
+// Start positions where the kings and rooks stand apart from the standard squares: the king
+// between rooks on adjacent files, on b8/g1, on the g-file.
+TEST(MatchE2E, Chess960SelfPlayGamesStayLegalAndInTime) {
+    const char* const starts[] = {
+        "rkrbbnnq/pppppppp/8/8/8/8/PPPPPPPP/RKRBBNNQ w CAca - 0 1",
+        "bbrnnqkr/pppppppp/8/8/8/8/PPPPPPPP/BBRNNQKR w KQkq - 0 1",
+        "nrkbbqrn/pppppppp/8/8/8/8/PPPPPPPP/NRKBBQRN w GBgb - 0 1",
+    };
+    int castlings = 0;
+    for (const char* start : starts) {
+        SCOPED_TRACE(start);
+        EXPECT_GT(play_game(start, true, 40, 5000, castlings), 20);
+        if (::testing::Test::HasFailure()) return;
+    }
+    RecordProperty("castlings", castlings);
 }
 
 } // namespace

@@ -61,6 +61,7 @@ TEST(SearchE2E, DeclaresOptionsAndAnswersSetoption) {
         "option name Move Overhead type spin default 0 min 0 max 5000",
         "option name UCI_AnalyseMode type check default false",
         "option name UCI_Opponent type string default <empty>",
+        "option name UCI_Chess960 type check default false",
     };
     for (const auto& line : conventional)
         EXPECT_EQ(engine_read_line(engine), line);

@@ -1,10 +1,12 @@
 // make_move and unmake_move on the cases that carry numbers: keys, en passant, castling
 // rights, refused moves, promotions, the null move and the extension flag.
 #include "move_checks.h"
+#include "moves/generate.h"
 #include "moves/make.h"
 #include "moves/picker.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace orbelin {
 namespace {
@@ -54,6 +56,7 @@ TEST(Make, RefusedMovesLeaveEverythingAsItWas) {
     struct Case {
         const char* fen;
         Move move;
+        bool chess960 = false;
     };
     const Case cases[] = {
         {"4k3/8/8/3pP3/8/8/5r2/4K2R w K d6 0 1", MOVE_CASTLE_WK}, // f1 attacked, ep square set
@@ -64,10 +67,19 @@ TEST(Make, RefusedMovesLeaveEverythingAsItWas) {
         {"4k3/8/8/3pP3/8/8/8/r3K3 w - d6 0 1", mv(MOVE_QUIET, "e1", "d1")}, // onto the rook's rank
         {"4k3/8/8/K2pP2r/8/8/8/8 w - d6 0 1",
          mv(MOVE_EN_PASSANT, "e5", "d6")}, // both pawns leave the rank
+        // Chess960: the rook on b1 shields c1 from a1 until it leaves for d1.
+        {"4k3/8/8/8/8/8/8/qR1K4 w B - 0 1", mv(MOVE_CASTLE, "d1", "b1"), true},
+        {"4k3/8/8/8/8/8/8/rR2K3 w B - 0 1", mv(MOVE_CASTLE, "e1", "b1"), true},
+        {"3rk3/8/8/8/8/8/8/1R2K3 w B - 0 1", mv(MOVE_CASTLE, "e1", "b1"), true}, // d1 attacked
+        {"3rk3/ppp1pppp/8/8/8/8/PPP1PPPP/3RK3 w D - 0 1", mv(MOVE_CASTLE, "e1", "d1"),
+         true},                                                                  // across its rook
+        {"4k3/8/8/8/8/8/8/1R2K2r w B - 0 1", mv(MOVE_CASTLE, "e1", "b1"), true}, // out of check
+        {"6k1/8/8/8/8/8/8/r5KR w H - 0 1", mv(MOVE_CASTLE, "g1", "h1"), true}, // a king that stays
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fen);
-        auto pos          = make_position(c.fen);
+        auto pos = make_position(c.fen, c.chess960);
+        EXPECT_TRUE(move_is_pseudo_legal(*pos, c.move));
         const Head before = head_of(*pos);
         EXPECT_EQ(make_move(*pos, c.move), 0);
         EXPECT_TRUE(same_head(before, head_of(*pos)));
@@ -79,6 +91,7 @@ TEST(Make, CastlingRightsLostWithExactlyTheirKeys) {
         const char* fen;
         Move move;
         int castling;
+        bool chess960 = false;
     };
     const Case cases[] = {
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", mv(MOVE_QUIET, "e1", "e2"), 12},
@@ -89,10 +102,19 @@ TEST(Make, CastlingRightsLostWithExactlyTheirKeys) {
         {"r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", MOVE_CASTLE_BK, 3},
         {"r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", MOVE_CASTLE_WQ, 12},
         {"r3k2r/1P6/8/8/8/8/8/R3K2R w KQkq - 0 1", mv(MOVE_PROMO_QUEEN, "b7", "a8"), 7},
+        // Chess960: rights belong to their rook, wherever it stands.
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 1", mv(MOVE_QUIET, "e1", "e2"), 12, true},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 1", mv(MOVE_QUIET, "b1", "b2"), 13, true},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 w GBgb - 0 1", mv(MOVE_CAPTURE, "g1", "g8"), 10, true},
+        {"4k1rr/8/8/8/8/8/8/4K1RR w Gg - 0 1", mv(MOVE_QUIET, "h1", "h2"), 5, true}, // not its rook
+        {"4k1rr/8/8/8/8/8/8/4K1RR w Gg - 0 1", mv(MOVE_QUIET, "g1", "g2"), 4, true},
+        {"rr3k2/8/8/8/8/8/7B/4K3 w b - 0 1", mv(MOVE_CAPTURE, "h2", "b8"), 0, true},
+        {"rr3k2/8/8/8/8/8/8/R3K3 w b - 0 1", mv(MOVE_CAPTURE, "a1", "a8"), 8, true},
+        {"1r2k1r1/8/8/8/8/8/8/1R2K1R1 b GBgb - 0 1", mv(MOVE_CASTLE, "e8", "b8"), 3, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fen);
-        auto pos = make_position(c.fen);
+        auto pos = make_position(c.fen, c.chess960);
         ASSERT_EQ(make_move(*pos, c.move), 1);
         EXPECT_EQ(pos->castling, c.castling);
         EXPECT_EQ(pos->static_moves, (move_type(c.move) == MOVE_QUIET) ? 1 : 0);
@@ -113,6 +135,48 @@ TEST(Make, CastlingMovesKingAndRook) {
     EXPECT_EQ(pos->castling, 0);
     EXPECT_TRUE(fields_from_scratch(*pos));
     position_verify(*pos);
+}
+
+// Chess960 castling from king and rook squares of every kind: the king ends on g1 or c1 and the
+// rook on f1 or d1 (g8 c8, f8 d8) also when one of them is there already or stands on the
+// other's target, and unmake puts both back.
+TEST(Make, Chess960CastlingMovesKingAndRook) {
+    struct Case {
+        const char* fen;
+        const char* move;
+        const char* king;
+        const char* rook;
+    };
+    const Case cases[] = {
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w HAha - 0 1", "g1h1", "g1", "f1"}, // king stays
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w HAha - 0 1", "g1a1", "c1", "d1"},
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR b HAha - 0 1", "b8a8", "c8", "d8"},
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR b HAha - 0 1", "b8h8", "g8", "f8"},
+        {"4k1r1/pppppppp/8/8/8/8/PPPPPPPP/4K1R1 w Gg - 0 1", "e1g1", "g1", "f1"}, // onto g1
+        {"3rk3/pppppppp/8/8/8/8/PPPPPPPP/3RK3 w Dd - 0 1", "e1d1", "c1", "d1"},   // rook stays
+        {"5kr1/pppppppp/8/8/8/8/PPPPPPPP/5KR1 w Gg - 0 1", "f1g1", "g1", "f1"},   // swapped
+        {"2rk4/pppppppp/8/8/8/8/PPPPPPPP/2RK4 b Cc - 0 1", "d8c8", "c8", "d8"},
+        {"5rk1/8/8/8/8/8/8/6KR w H - 0 1", "g1h1", "g1", "f1"}, // the rook may land attacked
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fen) + " " + c.move);
+        auto pos          = make_position(c.fen, true);
+        const int us      = pos->side;
+        const Head before = head_of(*pos);
+        const int rooks   = popcount(pos->bitboards[WHITE_ROOK + us]);
+        const Move castle = mv(MOVE_CASTLE, c.move, c.move + 2);
+        ASSERT_TRUE(move_is_pseudo_legal(*pos, castle));
+        ASSERT_EQ(make_move(*pos, castle), 1);
+        EXPECT_EQ(pos->board[sq(c.king)], WHITE_KING + us);
+        EXPECT_EQ(pos->board[sq(c.rook)], WHITE_ROOK + us);
+        EXPECT_EQ(popcount(pos->bitboards[WHITE_ROOK + us]), rooks);
+        EXPECT_EQ(pos->castling & (us == WHITE ? 3 : 12), 0);
+        EXPECT_EQ(pos->static_moves, 0);
+        EXPECT_TRUE(fields_from_scratch(*pos));
+        position_verify(*pos);
+        unmake_move(*pos);
+        EXPECT_TRUE(same_head(before, head_of(*pos)));
+    }
 }
 
 TEST(Make, PromotionsCountMaterialPhaseAndExtension) {

@@ -7,6 +7,7 @@
 #include "moves/picker.h"
 
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace orbelin {
 namespace {
@@ -80,6 +81,19 @@ void round_trips(Position& pos, int depth, int& legal, int& illegal) {
         }
 }
 
+// Every eighth start position and every position of play in the Chess960 reference, two plies
+// deep with every invariant checked.
+TEST(Perft, Chess960ReferenceWithEveryInvariantChecked) {
+    const std::vector<PerftReference> reference = chess960_reference();
+    for (std::size_t i = 0; i < reference.size(); i++) {
+        if (i < CHESS960_REFERENCE_STARTS && i % 8 != 0) continue;
+        SCOPED_TRACE(reference[i].fen);
+        auto pos = make_position(reference[i].fen.c_str(), true);
+        EXPECT_EQ(checked_perft(*pos, 2), reference[i].counts[1]);
+        if (::testing::Test::HasFailure()) return;
+    }
+}
+
 TEST(MakeUnmake, EveryPseudoLegalMoveRoundTrips) {
     int legal = 0, illegal = 0;
     for (const PerftCase& c : STANDARD) {
@@ -90,6 +104,27 @@ TEST(MakeUnmake, EveryPseudoLegalMoveRoundTrips) {
     // The walk met both kinds many times.
     EXPECT_GT(legal, 5000);
     EXPECT_GT(illegal, 100);
+}
+
+// The same over the Chess960 reference's positions of play, the hand-made castling cases
+// first among them (king or rook already on its target, the two changing squares, a castling
+// that would uncover the king along its rank).
+TEST(MakeUnmake, EveryPseudoLegalChess960MoveRoundTrips) {
+    const std::vector<PerftReference> reference = chess960_reference();
+    int legal = 0, illegal = 0, castles = 0;
+    for (std::size_t i = CHESS960_REFERENCE_STARTS; i < reference.size(); i += 2) {
+        SCOPED_TRACE(reference[i].fen);
+        auto pos = make_position(reference[i].fen.c_str(), true);
+        MoveList quiets;
+        gen_quiets(*pos, quiets);
+        for (std::uint32_t m = 0; m < quiets.count; m++)
+            castles += move_type(quiets.moves[m]) == MOVE_CASTLE;
+        round_trips(*pos, 2, legal, illegal);
+        if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(legal, 100000);
+    EXPECT_GT(illegal, 5000);
+    EXPECT_GT(castles, 100); // castling moves at the roots alone
 }
 
 } // namespace

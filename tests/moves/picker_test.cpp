@@ -159,6 +159,46 @@ TEST(MoveText, AppliesReportsAndStops) {
     EXPECT_EQ(promo->board[sq("b8")], WHITE_KNIGHT);
 }
 
+// Chess960 castling is written as the king taking its own rook and read in that form, or as
+// the king's two-square move when the king starts on the e-file; standard chess reads only its
+// own form.
+TEST(MoveText, Chess960CastlingAsTheKingTakingItsRook) {
+    struct Case {
+        const char* fen;
+        bool chess960;
+        const char* moves;
+        const char* history; // as written back
+    };
+    const char* open_start = "r3k2r/pppppppp/8/8/8/8/PPPPPPPP/R3K2R w KQkq - 0 1";
+    const Case cases[]     = {
+            {open_start, true, "e1h1 e8a8", "e1h1 e8a8"},
+            {open_start, true, "e1g1 e8c8", "e1h1 e8a8"}, // the two-square form
+            {open_start, false, "e1g1 e8c8", "e1g1 e8c8"},
+            {open_start, false, "e1h1", ""},
+            {"1r2kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 w FBfb - 0 1", true, "e1g1 e8c8 b1a1",
+             "e1f1 e8b8 b1a1"},
+            {"1r2kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 w FBfb - 0 1", true, "E1F1 e8d8", "e1f1 e8d8"},
+            {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/R5KR w HAha - 0 1", true, "g1h1 b8d8", "g1h1"},
+            {"2r1k2r/pppppppp/8/8/8/8/PPPPPPPP/2R2KR1 w GC - 0 1", true, "f1g1 h8g8", "f1g1 h8g8"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fen) + " " + c.moves);
+        auto pos = make_position(c.fen, c.chess960);
+        apply_move_text(*pos, c.moves);
+        std::vector<Move> history;
+        for (int i = 0; i < pos->ply; i++)
+            history.push_back(pos->history[i].move);
+        EXPECT_EQ(texts(history.data(), std::uint32_t(history.size())), c.history);
+        EXPECT_TRUE(fields_from_scratch(*pos));
+    }
+    // The FEN written back after the moves: Shredder-FEN rights, the clock since setup.
+    auto pos = make_position("1r2kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 w FBfb - 0 1", true);
+    ASSERT_EQ(apply_move_text(*pos, "b1a1 b8a8 a1b1"), 3);
+    char fen[FEN_SIZE];
+    position_to_fen(*pos, fen);
+    EXPECT_STREQ(fen, "r3kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 b Ff - 3 2");
+}
+
 TEST(MoveText, GamesLongerThanTheHistoryStackKeepWorking) {
     // Knight shuffles between pawn moves: over 1200 plies, more than the stack holds.
     std::string game;

@@ -1,4 +1,5 @@
 // The "position" command on the engine's current position.
+#include "base/options.h"
 #include "moves/make.h"
 #include "moves/picker.h"
 #include "test_util.h"
@@ -75,6 +76,38 @@ TEST_F(PositionCommand, IgnoredOrRefusedInputKeepsThePosition) {
         EXPECT_EQ(std::memcmp(current_position, before, sizeof(Position)), 0);
     }
     position_free(before);
+}
+
+// UCI_Chess960 decides how "position" reads castling: with it the start position castles as
+// the king taking its rook and a FEN's castling field is Shredder-FEN or X-FEN; a right that
+// cannot be refuses the FEN and keeps the position.
+TEST_F(PositionCommand, Chess960ModeFromTheOption) {
+    struct Case {
+        int chess960;
+        const char* args;
+        const char* history;
+        int castling;
+    };
+    const Case cases[] = {
+        {1, " startpos moves g1f3 g8f6 g2g3 g7g6 f1g2 f8g7 e1h1 e8g8\n",
+         "g1f3 g8f6 g2g3 g7g6 f1g2 f8g7 e1h1 e8h8", 0},
+        {0, " startpos moves g1f3 g8f6 g2g3 g7g6 f1g2 f8g7 e1h1\n", "g1f3 g8f6 g2g3 g7g6 f1g2 f8g7",
+         15},
+        {1, " fen 1r2kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 w FBfb - 0 1 moves e1b1\n", "e1b1", 12},
+        {0, " fen 1r2kr2/pppppppp/8/8/8/8/PPPPPPPP/1R2KR2 w FBfb - 0 1 moves e1b1\n", "", 0},
+        {1, " fen 4k3/8/8/8/8/8/8/4K3 w K - 0 1 moves e1e2\n", "e2e4", 15}, // refused, kept
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args);
+        position_set_start(*current_position);
+        make_move(*current_position, 28865); // e2e4, which a refused FEN keeps
+        option_chess960 = c.chess960;
+        uci_position(c.args);
+        option_chess960 = 0;
+        EXPECT_EQ(history(), c.history);
+        EXPECT_EQ(current_position->castling, c.castling);
+        EXPECT_EQ(current_position->chess960, c.history == std::string("e2e4") ? 0 : c.chess960);
+    }
 }
 
 TEST_F(PositionCommand, BadMoveKeepsTheMovesBeforeIt) {
