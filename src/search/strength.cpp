@@ -26,8 +26,8 @@ constexpr Anchor ANCHORS[] = {
     {1350, 12.76, 52}, // about 7,000 nodes
     {1400, 13.13, 49}, // 9,000
     {1700, 15.33, 33}, // 41,000
-    {2000, 19.70,  7}, // 850,000
-    {2100, 21.00,  2}, // 2 million: in a fast game the clock often ends the search first
+    {2000, 20.30,  4}, // 1.3 million
+    {2100, 22.00,  0}, // 4 million: in a fast game the clock ends the search first
 };
 // clang-format on
 static_assert(ANCHORS[0].elo == OPTION_ELO_MIN);

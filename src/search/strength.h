@@ -11,7 +11,8 @@
 
 namespace orbelin {
 
-// The root moves a limited search keeps as principal variations to choose from.
+// The root moves a limited search keeps as principal variations to choose from, at a level
+// with a temperature.
 constexpr int STRENGTH_CANDIDATES = 4;
 
 // What a level allows: the nodes of its search (once its first iteration is done) and how

@@ -256,13 +256,15 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     option_multipv = std::min(option_multipv, int(legal_count));
     search_multipv = std::min(option_multipv, int(list->count));
     report_multipv = search_multipv;
-    // A limited strength keeps a few variations to choose from and stops deepening at its node
-    // budget, but only once the first iteration is done, which sees every mate in one and every
-    // piece left hanging.
+    // A limited strength keeps a few variations to choose from (when it has a temperature to
+    // choose with) and stops deepening at its node budget, but only once the first iteration is
+    // done, which sees every mate in one and every piece left hanging.
     StrengthLevel level{};
     if (limited) {
-        level          = strength_level(option_elo);
-        search_multipv = std::min(std::max(search_multipv, STRENGTH_CANDIDATES), int(list->count));
+        level = strength_level(option_elo);
+        if (level.temperature > 0)
+            search_multipv =
+                std::min(std::max(search_multipv, STRENGTH_CANDIDATES), int(list->count));
     }
     const std::uint64_t node_budget = limited ? std::min(max_nodes, level.nodes) : max_nodes;
     if (!analysis && !restricted && book_available()) {

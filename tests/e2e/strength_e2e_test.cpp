@@ -17,10 +17,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-long long ms_since(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
 // Sets an option and waits for its answer.
 void set_option(EngineProcess& engine, const std::string& name, const std::string& value) {
     engine_send(engine, "setoption name " + name + " value " + value);

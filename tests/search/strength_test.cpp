@@ -7,6 +7,7 @@
 #include "search/search.h"
 #include "search/strength.h"
 #include "search/tt.h"
+#include "search_fixture.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -97,15 +98,10 @@ TEST(StrengthPick, KeepsWhatIsWonAndPlaysWorseMovesMoreOftenAtLowerLevels) {
 
 // Whole searches at a level, in-process and single-threaded, with the clock out of play: the
 // node budget alone ends them, so that a fixed seed repeats them exactly.
-class StrengthSearch : public ::testing::Test {
+class StrengthSearch : public SearchFixture {
   protected:
     void SetUp() override {
-        option_hash = 4;
-        tt_alloc();
-        pawn_hash_alloc();
-        stop_flag.store(0);
-        pondering.store(0);
-        abort_flag.store(0);
+        SearchFixture::SetUp();
         infinite_search.store(0);
         option_limit_strength = 1;
         option_elo            = OPTION_ELO_MIN;
@@ -115,8 +111,7 @@ class StrengthSearch : public ::testing::Test {
         option_elo            = OPTION_ELO_MAX;
         strength_seed         = 0;
         strength_game_started.store(true);
-        pawn_hash_free();
-        tt_free();
+        SearchFixture::TearDown();
     }
     // The move a search of the position plays, as text.
     static std::string bestmove(const char* fen) {
