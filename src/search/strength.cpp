@@ -23,8 +23,8 @@ struct Anchor {
 };
 // clang-format off
 constexpr Anchor ANCHORS[] = {
-    {1350, 12.40, 55}, // about 5,400 nodes
-    {1400, 12.77, 52}, // 7,000
+    {1350, 12.76, 52}, // about 7,000 nodes
+    {1400, 13.13, 49}, // 9,000
     {1700, 15.33, 33}, // 41,000
     {2000, 20.30,  4}, // 1.3 million
     {2100, 22.00,  0}, // 4 million: in a fast game the clock ends the search first
