@@ -189,4 +189,10 @@ int engine_wait(EngineProcess& engine, int timeout_ms) {
     return WEXITSTATUS(status);
 }
 
+long long ms_since(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
 } // namespace orbelin

@@ -1,6 +1,7 @@
 #pragma once
 // Drives the real engine binary over pipes: every read has a deadline, so a hang fails the test
 // instead of blocking it.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <sys/types.h>
@@ -61,5 +62,8 @@ std::string write_start_book(const std::string& dir);
 // Waits for the engine to end: its exit status, or -1 when it did not end in time (it is
 // killed then) or died by a signal.
 int engine_wait(EngineProcess& engine, int timeout_ms = 5000);
+
+// Milliseconds of the steady clock since start.
+long long ms_since(std::chrono::steady_clock::time_point start);
 
 } // namespace orbelin

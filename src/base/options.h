@@ -22,6 +22,12 @@ inline int option_bitbases_cache              = 16; // MB
 // Folders of Syzygy tables besides "Bitbases Path", separated by ':'; "<empty>" for none.
 inline char option_syzygy_path[1024] = "<empty>";
 inline int option_move_overhead      = 0; // ms taken off the clock before it is shared out
+// Play at a chosen strength: with option_limit_strength on, the search plays at the level of
+// option_elo, on the scale of Stockfish's levels (see search/strength.h).
+constexpr int OPTION_ELO_MIN     = 1350;
+constexpr int OPTION_ELO_MAX     = 2100;
+inline int option_limit_strength = 0;
+inline int option_elo            = OPTION_ELO_MAX;
 // Declared because GUIs send them; nothing reads them yet.
 inline int option_analyse_mode   = 0;
 inline char option_opponent[256] = "<empty>";

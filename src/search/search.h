@@ -109,12 +109,15 @@ inline std::uint64_t node_limit  = ~std::uint64_t(0);
 // (not with "go infinite", which is analysis). Fixed before the search thread starts.
 inline std::uint32_t mate_limit = 0;
 inline bool mate_answers        = false;
-// The root moves the search is restricted to ("searchmoves"), none for all; and the number of
-// variations root_search keeps (the MultiPV value, at most the number of root moves). Both are
-// fixed before the search thread starts (the first by start_search, the second by think).
+// The root moves the search is restricted to ("searchmoves"), none for all; the number of
+// variations root_search keeps (the MultiPV value, at most the number of root moves, or more
+// at a limited strength, which chooses among them); and the number of them it prints (the
+// MultiPV value). The first is fixed by start_search before the search thread starts, the
+// others by think before its search.
 inline std::uint32_t search_moves_count = 0;
 inline Move search_moves[MOVELIST_SIZE];
 inline int search_multipv = 1;
+inline int report_multipv = 1;
 // The running (or finished, not yet waited for) search thread; main thread only.
 inline GThread* search_thread = nullptr;
 // True from start_search until the search thread has printed its answer and is about to end:

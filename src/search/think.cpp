@@ -10,6 +10,7 @@
 #include "search/parallel.h"
 #include "search/report.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/tt.h"
 
 #include <algorithm>
@@ -138,7 +139,9 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
                                           : score <= alpha && !failed_high ? TT_UPPER
                                                                            : TT_EXACT;
                 tt_collect_pv(pos, list.moves[index].pv);
-                print_pv_lines(pos.side ^ 1, depth, kept, list);
+                // The lines are printed again when one of the variations shown has changed.
+                if (index < report_multipv)
+                    print_pv_lines(pos.side ^ 1, depth, report_multipv, list);
                 if (score >= beta) {
                     if (failed_low) break;
                     delta *= 2;
@@ -172,7 +175,7 @@ void root_search(Position& pos, RootMoveList& list, int depth) {
             }
             index                   = root_reposition(list, index, score, depth);
             list.moves[index].bound = TT_LOWER;
-            print_pv_lines(pos.side ^ 1, depth, kept, list);
+            if (index < report_multipv) print_pv_lines(pos.side ^ 1, depth, report_multipv, list);
             alpha = score;
             beta  = std::min(score + 4, 30001);
             tt_store(slot, root_key, depth, tt_score_to_table(score, ROOT_PLY), TT_LOWER, move);
@@ -220,6 +223,13 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         return;
     }
 
+    // An infinite search is analysis, and "searchmoves" asks for the listed moves to be
+    // searched: neither answers with a lone move or a book move unsearched. Analysis and mate
+    // searches ask for the truth, so they ignore a limited strength.
+    const bool analysis = infinite_search.load(std::memory_order_relaxed) != 0;
+    const bool limited  = option_limit_strength != 0 && !analysis && mate_limit == 0;
+    strength_announce(option_limit_strength != 0, !limited);
+
     RootMoveList* list = g_new(RootMoveList, 1);
     legal_moves(pos, *list);
     // A position without a move has nothing to answer but "0000". One that stands for the
@@ -232,9 +242,6 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         g_free(list);
         return;
     }
-    // An infinite search is analysis, and "searchmoves" asks for the listed moves to be
-    // searched: neither answers with a lone move or a book move unsearched.
-    const bool analysis             = infinite_search.load(std::memory_order_relaxed) != 0;
     const std::uint32_t legal_count = list->count;
     const bool restricted           = restrict_root(*list);
     if (list->count == 1 && !analysis && !restricted) {
@@ -248,6 +255,18 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
     history_clear();
     option_multipv = std::min(option_multipv, int(legal_count));
     search_multipv = std::min(option_multipv, int(list->count));
+    report_multipv = search_multipv;
+    // A limited strength keeps a few variations to choose from (when it has a temperature to
+    // choose with) and stops deepening at its node budget, but only once the first iteration is
+    // done, which sees every mate in one and every piece left hanging.
+    StrengthLevel level{};
+    if (limited) {
+        level = strength_level(option_elo);
+        if (level.temperature > 0)
+            search_multipv =
+                std::min(std::max(search_multipv, STRENGTH_CANDIDATES), int(list->count));
+    }
+    const std::uint64_t node_budget = limited ? std::min(max_nodes, level.nodes) : max_nodes;
     // Polyglot keys and castling moves are those of standard chess: no book in Chess960.
     if (!analysis && !restricted && !pos.chess960 && book_available()) {
         unsigned weight = 0, total = 0;
@@ -271,15 +290,28 @@ void think(Position& pos, std::uint64_t max_nodes, std::uint32_t max_depth) {
         print_depth(int(depth));
         root_search(pos, *list, int(depth));
         print_stats(int(depth), nodes_searched());
+        if (limited && depth == 1) arm_node_limit(node_budget);
         if (mate_limit != 0 && list->moves[0].bound == TT_EXACT) {
             int moves  = mate_moves(list->moves[0].score, pos.side);
             mate_found = moves > 0 && std::uint32_t(moves) <= mate_limit;
             if (mate_found) break;
         }
-        if (depth + 1 > max_depth || nodes_searched() >= max_nodes) break;
+        if (depth + 1 > max_depth || nodes_searched() >= node_budget) break;
+    }
+    // A limited strength may play one of its other variations: lifted to the top, it is the
+    // one reported and played, and the last score lines say so.
+    if (limited) {
+        strength_prepare();
+        const int chosen = strength_pick(*list, search_multipv, level, strength_rand);
+        if (chosen > 0) {
+            const RootMove entry = list->moves[chosen];
+            std::copy_backward(list->moves, list->moves + chosen, list->moves + chosen + 1);
+            list->moves[0]   = entry;
+            pv_lines_printed = false;
+        }
     }
     // A search too short for the iteration lines still reports the score it found.
-    if (!pv_lines_printed) print_last_pv_lines(pos.side, search_multipv, *list);
+    if (!pv_lines_printed) print_last_pv_lines(pos.side, report_multipv, *list);
     finish(list->moves[0].move, list->moves[0].pv[0]);
     g_free(list);
 }

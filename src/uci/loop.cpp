@@ -9,6 +9,7 @@
 #include "eval/pawns.h"
 #include "search/parallel.h"
 #include "search/search.h"
+#include "search/strength.h"
 #include "search/tt.h"
 #include "uci/bench.h"
 #include "uci/options.h"
@@ -30,7 +31,10 @@ void uci_print_id() {
 }
 
 static void command_isready(const char*) { output_printf("readyok\n"); }
-static void command_ucinewgame(const char*) {}
+// A new game: a limited strength draws its choices from a new seed.
+static void command_ucinewgame(const char*) {
+    strength_game_started.store(true, std::memory_order_relaxed);
+}
 static void command_stop(const char*) {
     pondering.store(0, std::memory_order_relaxed);
     infinite_search.store(0, std::memory_order_relaxed);
@@ -134,6 +138,7 @@ void uci_quit() {
     workers_stop();
     tt_free();
     pawn_hash_free();
+    strength_free();
 }
 
 // Standard input, read line by line by the main loop.

@@ -139,6 +139,8 @@ void options_init() {
     add_option(OPTION_CHECK, "UCI_AnalyseMode", &option_analyse_mode, 0, 0);
     add_option(OPTION_STRING, "UCI_Opponent", option_opponent, 0, sizeof option_opponent - 1);
     add_option(OPTION_CHECK, "UCI_Chess960", &option_chess960, 0, 0);
+    add_option(OPTION_CHECK, "UCI_LimitStrength", &option_limit_strength, 0, 0);
+    add_option(OPTION_SPIN, "UCI_Elo", &option_elo, OPTION_ELO_MIN, OPTION_ELO_MAX);
 }
 
 void options_free() {

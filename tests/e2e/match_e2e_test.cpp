@@ -9,26 +9,41 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace orbelin {
 namespace {
 
-// Plays one game of up to max_plies from the FEN (the start position when empty) between two
-// engines with the clock_start_ms + 50 ms clock. Answers the number of plies played; counts the
-// castlings played.
-int play_game(const std::string& fen, bool chess960, int max_plies, long long clock_start_ms,
-              int& castlings) {
+// How one game is played: from the FEN (the start position when empty), in Chess960 or not, up
+// to max_plies with the clock_start_ms + 50 ms clock; White's engine set up with the first list
+// of setoption commands and Black's with the second.
+struct GameSetup {
+    std::string fen;
+    bool chess960;
+    int max_plies;
+    long long clock_start_ms;
+    std::vector<std::string> options[2];
+};
+
+// Plays the game. Answers the number of plies played; counts the castlings played and tells
+// whether the game ended in a mate.
+int play_game(const GameSetup& setup, int& castlings, bool& mated) {
+    const std::string& fen   = setup.fen;
+    const bool chess960      = setup.chess960;
     EngineProcess engines[2] = {engine_start(), engine_start()};
-    for (auto& engine : engines) {
+    for (int side = 0; side < 2; side++) {
+        EngineProcess& engine = engines[side];
         engine_send(engine, "uci");
         EXPECT_TRUE(engine_expect(engine, "uciok").has_value());
         engine_send(engine, "setoption name Hash value 16");
         if (chess960) engine_send(engine, "setoption name UCI_Chess960 value true");
+        for (const auto& option : setup.options[side])
+            engine_send(engine, "setoption name " + option);
         engine_send(engine, "ucinewgame");
         engine_send(engine, "isready");
         EXPECT_TRUE(engine_expect(engine, "readyok").has_value());
     }
-    long long clock_ms[2]        = {clock_start_ms, clock_start_ms};
+    long long clock_ms[2]        = {setup.clock_start_ms, setup.clock_start_ms};
     const long long increment_ms = 50;
     PositionPtr game(position_new());
     if (fen.empty())
@@ -38,9 +53,11 @@ int play_game(const std::string& fen, bool chess960, int max_plies, long long cl
     const std::string start = fen.empty() ? "position startpos" : "position fen " + fen;
     std::string moves;
     int plies = 0;
-    for (; plies < max_plies; plies++) {
+    mated     = false;
+    for (; plies < setup.max_plies; plies++) {
         RootMoveList legal;
         legal_moves(*game, legal);
+        mated = legal.count == 0 && game->in_check;
         if (legal.count == 0 || repetition_count(*game) >= 2 || game->static_moves >= 100) break;
         int side              = game->side;
         EngineProcess& engine = engines[side];
@@ -81,7 +98,23 @@ int play_game(const std::string& fen, bool chess960, int max_plies, long long cl
 
 TEST(MatchE2E, SelfPlayGameWithClocksStaysLegalAndInTime) {
     int castlings = 0;
-    EXPECT_GT(play_game("", false, 60, 3000, castlings), 20);
+    bool mated    = false;
+    EXPECT_GT(play_game({"", false, 60, 3000, {}}, castlings, mated), 20);
+}
+
+// The weakest level against the strongest, each playing its own moves under the clock; a game
+// cut short must have been won (a weak level may be mated early).
+TEST(MatchE2E, LimitedStrengthsStayLegalAndInTime) {
+    int castlings   = 0;
+    bool mated      = false;
+    const int plies = play_game({"",
+                                 false,
+                                 60,
+                                 3000,
+                                 {{"UCI_LimitStrength value true", "UCI_Elo value 1350"},
+                                  {"UCI_LimitStrength value true", "UCI_Elo value 2100"}}},
+                                castlings, mated);
+    EXPECT_TRUE(plies > 20 || mated) << plies;
 }
 
 // Start positions where the kings and rooks stand apart from the standard squares: the king
@@ -95,7 +128,8 @@ TEST(MatchE2E, Chess960SelfPlayGamesStayLegalAndInTime) {
     int castlings = 0;
     for (const char* start : starts) {
         SCOPED_TRACE(start);
-        EXPECT_GT(play_game(start, true, 40, 5000, castlings), 20);
+        bool mated = false;
+        EXPECT_GT(play_game({start, true, 40, 5000, {}}, castlings, mated), 20);
         if (::testing::Test::HasFailure()) return;
     }
     RecordProperty("castlings", castlings);

@@ -62,6 +62,8 @@ TEST(SearchE2E, DeclaresOptionsAndAnswersSetoption) {
         "option name UCI_AnalyseMode type check default false",
         "option name UCI_Opponent type string default <empty>",
         "option name UCI_Chess960 type check default false",
+        "option name UCI_LimitStrength type check default false",
+        "option name UCI_Elo type spin default 2100 min 1350 max 2100",
     };
     for (const auto& line : conventional)
         EXPECT_EQ(engine_read_line(engine), line);

@@ -8,6 +8,7 @@
 #include "search/report.h"
 #include "search/search.h"
 #include "search/tt.h"
+#include "search_fixture.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -16,21 +17,15 @@
 namespace orbelin {
 namespace {
 
-class Search : public ::testing::Test {
+class Search : public SearchFixture {
   protected:
     void SetUp() override {
-        option_hash = 4;
-        tt_alloc();
-        pawn_hash_alloc();
-        stop_flag.store(0);
-        pondering.store(0);
-        abort_flag.store(0);
+        SearchFixture::SetUp();
         nodes_reset();
         output_enabled = false;
     }
     void TearDown() override {
-        pawn_hash_free();
-        tt_free();
+        SearchFixture::TearDown();
         output_enabled = true;
     }
 };

@@ -8,6 +8,7 @@
 #include "search/parallel.h"
 #include "search/search.h"
 #include "search/tt.h"
+#include "search_fixture.h"
 #include "test_util.h"
 
 #include <algorithm>
@@ -19,20 +20,8 @@
 namespace orbelin {
 namespace {
 
-class WorkCopy : public ::testing::Test {
+class WorkCopy : public SearchFixture {
   protected:
-    void SetUp() override {
-        option_hash = 4;
-        tt_alloc();
-        pawn_hash_alloc();
-        stop_flag.store(0);
-        pondering.store(0);
-        abort_flag.store(0);
-    }
-    void TearDown() override {
-        pawn_hash_free();
-        tt_free();
-    }
     // Score and node count of a fresh search (empty table and history).
     std::pair<int, std::uint64_t> search(Position& pos, int depth) {
         tt_clear();

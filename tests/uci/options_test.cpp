@@ -114,5 +114,53 @@ TEST_F(SetOption, ConventionalOptionsTakeTheirValues) {
     g_strlcpy(option_opponent, "<empty>", sizeof option_opponent);
 }
 
+const Option* declared(const char* name) {
+    for (GList* cell = option_list; cell != nullptr; cell = cell->next) {
+        const auto* option = static_cast<const Option*>(cell->data);
+        if (std::string(option->name) == name) return option;
+    }
+    return nullptr;
+}
+
+TEST_F(SetOption, StrengthOptionsAndTheirRanges) {
+    const Option* limit = declared("UCI_LimitStrength");
+    const Option* elo   = declared("UCI_Elo");
+    ASSERT_NE(limit, nullptr);
+    ASSERT_NE(elo, nullptr);
+    EXPECT_EQ(limit->type, OPTION_CHECK);
+    EXPECT_EQ(limit->default_value, 0);
+    EXPECT_EQ(elo->type, OPTION_SPIN);
+    EXPECT_EQ(elo->min, 1350);
+    EXPECT_EQ(elo->max, OPTION_ELO_MAX);
+    EXPECT_EQ(elo->default_value, OPTION_ELO_MAX);
+
+    const struct {
+        const char* args;
+        int limit, elo;      // the variables afterwards
+        const char* message; // on standard error; empty when the value is taken
+    } cases[] = {
+        {" name uci_limitstrength value TRUE", 1, OPTION_ELO_MAX, ""},
+        {" name UCI_Elo value 1350", 1, 1350, ""},
+        {" name UCI_Elo value 1349", 1, 1350, "Wrong uci option value (UCI_Elo:1349)"},
+        {" name UCI_Elo value 1700", 1, 1700, ""},
+        {" name UCI_Elo value 99999", 1, 1700, "Wrong uci option value (UCI_Elo:99999)"},
+        {" name UCI_Elo value 1800.5", 1, 1700, "Wrong uci option value (UCI_Elo:1800.5)"},
+        {" name UCI_Elo value", 1, 1700, "Wrong uci option value (UCI_Elo:)"},
+        {" name UCI_LimitStrength value yes", 1, 1700, "Wrong value yes!"},
+        {" name UCI_LimitStrength value false", 0, 1700, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string message = setoption(c.args);
+        EXPECT_EQ(option_limit_strength, c.limit);
+        EXPECT_EQ(option_elo, c.elo);
+        if (*c.message == '\0')
+            EXPECT_EQ(message, "");
+        else
+            EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    }
+    option_elo = OPTION_ELO_MAX;
+}
+
 } // namespace
 } // namespace orbelin
